@@ -1,0 +1,165 @@
+// The window procedure of the main window: each message goes to the code that owns it.
+#include "app/MainWindowProc.h"
+
+#include <dwmapi.h>
+#include <process.h>
+
+#include "app/PlayerState.h"
+#include "app/Skin.h"
+#include "components/FolderScanner.h"
+#include "components/PlaybackEngine.h"
+#include "intake/CommandIntake.h"
+#include "intake/DropIntake.h"
+#include "playback/ControlMouse.h"
+#include "render/MainView.h"
+#include "render/PlaylistView.h"
+
+namespace {
+
+void InvalidateWindow(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
+}
+
+void ExtendGlassOverWindow(HWND window)
+{
+    MARGINS margins = {-1, 0, 0, 0};  // a negative margin makes the whole window one sheet of glass
+    DwmExtendFrameIntoClientArea(window, &margins);
+}
+
+void StartScrollEasing(HWND window)
+{
+    if (!scrollTimerActive) SetTimer(window, kScrollTimerId, kScrollTimerMs, ScrollEasingTimerProc);
+}
+
+void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
+{
+    if (scanning || !data) return;  // the text is lost while a scan runs
+    const char* bytes = static_cast<const char*>(data->lpData);
+    if (!StartCommandIntake(window, data->cbData ? bytes : "", data->cbData)) return;
+    playlistBuilt = false;
+    playlistVisible = false;
+    scrollPos = 0;
+    scrollTarget = 0;
+    InvalidateWindow(window);
+}
+
+void TogglePlaylistOverlay(HWND window)
+{
+    bool builderStarted = false;
+    if (!scanning && scanner && scanner->GetNoOfFiles() > 0) {
+        playlistVisible = !playlistVisible;
+        if (playlistVisible && !playlistBuilding && !playlistBuilt)
+            builderStarted = _beginthread(PlaylistBuildWorker, 0, window) != static_cast<uintptr_t>(-1);
+    } else if (scanning) {
+        MessageBoxA(nullptr, "Wait while scanning is in progress", "Lumetra", MB_ICONINFORMATION);
+    }
+    if (!builderStarted) InvalidateWindow(window);
+}
+
+void OnKeyDown(HWND window, WPARAM key)
+{
+    switch (key) {
+    case VK_UP:
+        if (scrollTarget > 0 && playlistVisible) {
+            hoverStale = true;
+            scrollTarget -= kRowHeight;
+            StartScrollEasing(window);
+        }
+        break;
+    case VK_DOWN:
+        if (scrollTarget + kVisibleListHeight < rowCount * kRowHeight && playlistVisible) {
+            hoverStale = true;
+            scrollTarget += kRowHeight;
+            StartScrollEasing(window);
+        }
+        break;
+    case VK_F1:
+        TogglePlaylistOverlay(window);
+        break;
+    }
+}
+
+void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    StateLock lock(stateLock);
+    HandleControlMouse(lParam, window, wParam);
+    if (playlistVisible)
+        TrackPlaylistPointer(HIWORD(lParam), window, wParam == MK_LBUTTON);
+}
+
+void OnWheel(HWND window, WPARAM wParam)
+{
+    if (!playlistVisible) return;
+    hoverStale = true;
+    int listHeight = rowCount * kRowHeight;
+    if (scrollTarget + kVisibleListHeight > listHeight) return;  // too short to scroll
+    int delta = static_cast<short>(HIWORD(wParam));
+    // One notch (120) is one row; turning the wheel away from the user goes toward the start.
+    scrollTarget += (-delta * kRowHeight) / WHEEL_DELTA;
+    if (scrollTarget < 0)
+        scrollTarget = 0;
+    else if (scrollTarget + kVisibleListHeight > listHeight)
+        scrollTarget = listHeight - kVisibleListHeight;
+    StartScrollEasing(window);
+}
+
+void OnDropFiles(HWND window, HDROP drop)
+{
+    {
+        StateLock lock(stateLock);
+        if (engine && engine->ActiveSound) {
+            engine->ActiveSound->StopSound();
+            engine->ActiveSound->ReleaseSound();
+            engine->ActiveSound = nullptr;
+            currentIndex = 0;
+        }
+    }
+    scrollPos = 0;
+    scrollTarget = 0;
+    playlistVisible = false;
+    dropArgs.window = window;
+    dropArgs.drop = drop;
+    dropArgs.append = false;
+    playlistBuilt = false;
+    idle = true;
+    StartDropIntake(dropArgs);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        InitializeWindow(window);
+        return 0;
+    case WM_DESTROY:
+        TeardownWindow(window);
+        return 0;
+    case WM_ACTIVATE:
+        ExtendGlassOverWindow(window);
+        return 0;
+    case WM_PAINT:
+        PaintMainView(window);
+        return 0;
+    case WM_COPYDATA:
+        OnForwardedText(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return 0;
+    case WM_KEYDOWN:
+        OnKeyDown(window, wParam);
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        OnMouse(window, wParam, lParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        OnWheel(window, wParam);
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}

@@ -1,0 +1,181 @@
+// Window creation and destruction: the skin, the layout, the engine, the scanner, timer 1.
+#include "app/Skin.h"
+
+#include <cwchar>
+#include <new>
+
+#include "app/PlayerState.h"
+#include "components/FolderScanner.h"
+#include "components/ImageButton.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "intake/Notification.h"
+#include "playback/PlaybackTimer.h"
+
+wchar_t executableFolder[MAX_PATH] = L"";
+
+namespace {
+
+const int kSkinPathLength = 500;
+
+struct SkinPath {
+    wchar_t text[kSkinPathLength];
+    explicit SkinPath(const wchar_t* relative) { wsprintfW(text, L"%s%s", executableFolder, relative); }
+};
+
+ImageButton* MakeButton(const wchar_t* normal, const wchar_t* hover, const wchar_t* pressed, int x, int y,
+                        int width, int height)
+{
+    SkinPath normalPath(normal), hoverPath(hover), pressedPath(pressed);
+    return new ImageButton(normalPath.text, hoverPath.text, pressedPath.text, x, y, width, height);
+}
+
+ImageButton* MakeButton(const wchar_t* image, int x, int y, int width, int height)
+{
+    SkinPath path(image);
+    return new ImageButton(path.text, x, y, width, height);
+}
+
+ImageObject* MakeImage(const wchar_t* image, int x, int y, int width, int height)
+{
+    SkinPath path(image);
+    return new ImageObject(path.text, x, y, width, height);
+}
+
+// The twelve skin objects, laid out from the window's outer size.
+void BuildSkin(int w, int h)
+{
+    playButton = MakeButton(L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx",
+                            L"DefaultTheme\\PlayPressed.mtx", w / 2 - 24, h - 70, 48, 36);
+    pauseButton = MakeButton(L"DefaultTheme\\Pause.mtx", L"DefaultTheme\\PauseHover.mtx",
+                             L"DefaultTheme\\PausePressed.mtx", w / 2 - 24, h - 70, 48, 36);
+    playPauseButton = playButton;
+    nextButton = MakeButton(L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx",
+                            L"DefaultTheme\\NextPressed.mtx", w / 2 + 50, h - 70, 50, 36);
+    prevButton = MakeButton(L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx",
+                            L"DefaultTheme\\PrevPressed.mtx", w / 2 - 100, h - 70, 50, 36);
+    randomOnButton = MakeButton(L"DefaultTheme\\RandomPlayEnabled.mtx", L"DefaultTheme\\RandomPlayEnabled.mtx",
+                                L"DefaultTheme\\RandomPlayEnabledPressed.mtx", 20, h - 60, 20, 20);
+    randomOffButton = MakeButton(L"DefaultTheme\\RandomPlayDisabled.mtx", L"DefaultTheme\\RandomPlayDisabled.mtx",
+                                 L"DefaultTheme\\RandomPlayDisabled.mtx", 20, h - 60, 20, 20);
+    randomButton = randomPlay ? randomOnButton : randomOffButton;
+    showPlaylistButton = MakeButton(L"DefaultTheme\\ShowPlaylist.mtx", w - 40, h - 60, 20, 20);
+    seekBar = MakeButton(L"DefaultTheme\\SeekBar.mtx", w / 2 - 170, h - 88, 340, 14);
+    seekProgress = MakeImage(L"DefaultTheme\\SeekBarProgress.mtx", w / 2 - 167, h - 88, 0, 14);
+    defaultAlbumArt = MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130);
+    trackAlbumArt = MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130);
+    albumArt = defaultAlbumArt;
+    aboutImage = MakeImage(L"About.mtx", 0, 0, 360, 200);
+}
+
+void CreateComponents()
+{
+    engine = new PlaybackEngine();
+    scanner = new FolderScanner();
+}
+
+template <typename T>
+void Free(T*& object)
+{
+    delete object;
+    object = nullptr;
+}
+
+}  // namespace
+
+void FindExecutableFolder(const wchar_t* commandLine)
+{
+    executableFolder[0] = L'\0';
+    if (commandLine && commandLine[0] == L'"') {
+        const wchar_t* close = wcschr(commandLine + 1, L'"');
+        const wchar_t* slash = nullptr;
+        for (const wchar_t* p = commandLine + 1; close && p < close; ++p)
+            if (*p == L'\\') slash = p;
+        if (slash && slash - commandLine < MAX_PATH) {
+            size_t length = slash - commandLine;  // from index 1 up to and including the backslash
+            wmemcpy(executableFolder, commandLine + 1, length);
+            executableFolder[length] = L'\0';
+            return;
+        }
+    }
+    // Not started by the shell with a quoted path: ask the module for its own file name.
+    wchar_t module[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    wchar_t* slash = wcsrchr(module, L'\\');
+    if (!slash) return;
+    slash[1] = L'\0';
+    wcscpy(executableFolder, module);
+}
+
+void InitializeWindow(HWND window)
+{
+    FindExecutableFolder(GetCommandLineW());
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    int w = bounds.right - bounds.left;
+    int h = bounds.bottom - bounds.top;
+
+    try {
+        BuildSkin(w, h);
+    } catch (const char* message) {
+        ShowLoadFailedNotification(window, message);
+        DestroyWindow(window);
+        return;
+    } catch (const std::bad_alloc& error) {
+        ShowRuntimeErrorNotification(window, error.what());
+        DestroyWindow(window);
+        return;
+    }
+
+    try {
+        CreateComponents();
+    } catch (const char* message) {
+        MessageBoxA(window, message, "Orvandel's Lumetra", MB_ICONERROR);
+        DestroyWindow(window);
+        return;
+    } catch (const std::bad_alloc& error) {
+        ShowRuntimeErrorNotification(window, error.what());
+        DestroyWindow(window);
+        return;
+    }
+
+    scanner->AddFilter("mp3");
+    scanner->AddFilter("ogg");
+    scanner->AddFilter("flac");
+    SetTimer(window, kPlaybackTimerId, kPlaybackTimerMs, PlaybackTimerProc);
+    windowDC = GetDC(window);
+}
+
+void TeardownWindow(HWND window)
+{
+    if (windowDC) ReleaseDC(window, windowDC);
+    windowDC = nullptr;
+    KillTimer(window, kPlaybackTimerId);
+
+    // Workers re-read these fields under the lock and find them null from here on.
+    StateLock lock(stateLock);
+    Free(playButton);
+    Free(pauseButton);
+    Free(seekBar);
+    Free(seekProgress);
+    Free(defaultAlbumArt);
+    Free(trackAlbumArt);
+    Free(randomOffButton);
+    Free(randomOnButton);
+    Free(aboutImage);
+    Free(showPlaylistButton);
+    Free(nextButton);
+    Free(prevButton);
+    playPauseButton = nullptr;
+    randomButton = nullptr;
+    albumArt = nullptr;
+    if (scanner) {
+        scanner->CleanMemory();
+        // A scan still running on a worker keeps its scanner; the process exit reclaims it.
+        if (scansInFlight == 0) delete scanner;
+        scanner = nullptr;
+    }
+    Free(engine);
+    PostQuitMessage(0);
+}

@@ -1,0 +1,16 @@
+// Window creation and destruction: the skin, the layout, the engine, the scanner, timer 1.
+#pragma once
+
+#include <windows.h>
+
+// Folder of the executable, with its trailing backslash.
+extern wchar_t executableFolder[MAX_PATH];
+
+// Fills executableFolder from a process command line that begins with the executable's path in
+// double quotes; otherwise from the module's own file name.
+void FindExecutableFolder(const wchar_t* commandLine);
+
+// WM_CREATE: builds everything; on failure tells the user and destroys the window.
+void InitializeWindow(HWND window);
+// WM_DESTROY: frees everything InitializeWindow built and ends the message loop.
+void TeardownWindow(HWND window);

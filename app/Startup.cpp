@@ -1,0 +1,110 @@
+// Process start: the single-instance hand-off, the main window, the message loop.
+#include "app/Startup.h"
+
+#include <gdiplus.h>
+#include <cstdlib>
+#include <ctime>
+#include <cstring>
+
+#include "app/MainWindowProc.h"
+#include "app/PlayerState.h"
+#include "intake/CommandIntake.h"
+
+const char kWindowClassName[] = "OrvandelLumetraV3";
+const char kWindowTitle[] = "Orvandel's Lumetra";
+
+const char* CommandTextOf(const char* commandLine)
+{
+    if (!commandLine) return "";
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);
+    // The program name ends at the first blank or control character outside double quotes.
+    bool quoted = false;
+    while (*p && (*p > ' ' || quoted)) {
+        if (*p == '"') quoted = !quoted;
+        if (IsDBCSLeadByte(*p) && p[1]) ++p;  // a double-byte character travels whole
+        ++p;
+    }
+    while (*p && *p <= ' ') ++p;
+    return reinterpret_cast<const char*>(p);
+}
+
+int StartupShowCommand()
+{
+    STARTUPINFOA info = {};
+    info.cb = sizeof info;
+    GetStartupInfoA(&info);
+    return (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : SW_SHOWDEFAULT;
+}
+
+bool ForwardToRunningInstance(const char* text)
+{
+    HWND running = FindWindowA(kWindowClassName, kWindowTitle);
+    if (!running) return false;
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    if (text && *text) {
+        COPYDATASTRUCT data = {};
+        data.dwData = 0;
+        data.cbData = static_cast<DWORD>(strlen(text) + 1);  // the terminating zero travels along
+        data.lpData = const_cast<char*>(text);
+        SendMessageA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    }
+    return true;
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(101));
+    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(101));
+    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = kWindowClassName;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance)
+{
+    return CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle,
+                           WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, 0, 360, 290,
+                           nullptr, nullptr, instance, nullptr);
+}
+
+int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
+{
+    if (!text) text = "";
+    srand(static_cast<unsigned>(_time64(nullptr)));
+
+    // GDI+ lives until the process ends; it is never shut down.
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+
+    // The mutex stays open for the life of the process.
+    CreateMutexA(nullptr, TRUE, kWindowClassName);
+    DWORD mutexError = GetLastError();
+    if ((mutexError == ERROR_ALREADY_EXISTS || mutexError == ERROR_ACCESS_DENIED) &&
+        ForwardToRunningInstance(text))
+        return 0;
+
+    if (!RegisterMainWindowClass(instance)) {
+        MessageBoxA(nullptr, "Can't Register Window", "Error!", MB_ICONERROR);
+        return 0;
+    }
+    HWND window = CreateMainWindow(instance);
+    if (!window) {
+        MessageBoxA(nullptr, "Can't Create Window", "Error!", MB_ICONERROR);
+        return 1;
+    }
+    ShowWindow(window, showCommand);
+
+    if (!scanning && *text) StartCommandIntake(window, text, strlen(text));
+
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0)) DispatchMessageA(&message);
+    return 0;
+}

@@ -1,0 +1,22 @@
+// Process start: the single-instance hand-off, the main window, the message loop.
+#pragma once
+
+#include <windows.h>
+
+extern const char kWindowClassName[];  // also the name of the single-instance mutex
+extern const char kWindowTitle[];
+
+// The command text behind the program name of a process command line (see Startup.cpp).
+const char* CommandTextOf(const char* commandLine);
+// The show command the process was started with.
+int StartupShowCommand();
+
+// The whole life of the player; returns the process exit code.
+int RunPlayer(HINSTANCE instance, const char* commandText, int showCommand);
+
+// Pieces of RunPlayer, also used by the tests.
+// True when another instance owns the window: it was raised and, for a non-empty text, handed
+// the text. The caller then ends with exit code 0.
+bool ForwardToRunningInstance(const char* commandText);
+bool RegisterMainWindowClass(HINSTANCE instance);
+HWND CreateMainWindow(HINSTANCE instance);

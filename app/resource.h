@@ -1,0 +1,4 @@
+// Resource identifiers of Lumetra.exe.
+#pragma once
+
+#define IDI_LUMETRA 101

@@ -1,0 +1,61 @@
+// The playback engine: decodes mp3, ogg and flac files and plays them through waveOut.
+#pragma once
+
+#include <cstdint>
+
+// What a source delivers. Only sampleRate (the third field) is read by the player.
+struct StreamFormat {
+    int32_t channels;
+    int32_t bitsPerSample;
+    int32_t sampleRate;
+    int32_t bytesPerFrame;
+};
+
+class StreamSource {
+public:
+    virtual StreamFormat GetStreamFormat() = 0;
+
+protected:
+    ~StreamSource() = default;
+};
+
+// One loaded file. The engine owns every sound; the player only calls these and, after
+// ReleaseSound, writes null into PlaybackEngine::ActiveSound itself. The slot order is fixed.
+class PlaybackSound {
+public:
+    virtual void ReleaseSound() = 0;
+    virtual StreamSource* GetStreamSource() = 0;
+    virtual bool QueryPaused() = 0;
+    virtual void StopSound() = 0;
+    virtual bool HasEnded() = 0;
+    virtual uint32_t LengthMs() = 0;
+
+protected:
+    ~PlaybackSound() = default;
+};
+
+class EngineCore;
+
+class PlaybackEngine {
+public:
+    // Throws an 8-bit message string when the engine cannot be set up.
+    PlaybackEngine();
+    ~PlaybackEngine();
+    PlaybackEngine(const PlaybackEngine&) = delete;
+    PlaybackEngine& operator=(const PlaybackEngine&) = delete;
+
+    // The current sound, null when none is loaded.
+    PlaybackSound* ActiveSound;
+
+    // Starts the file; true when it decodes and output started. The earlier sound is ended.
+    bool StartPlaying(const char* path);
+    bool Pause(bool pause);
+    bool Seek(float fraction);
+    // Fraction of the active sound's length heard so far, 0 without a sound.
+    float GetPlayPos();
+    // Length of the active sound as "m:ss" or "h:mm:ss", "[N/A]" without a sound. Engine-owned.
+    const wchar_t* GetPlayTime();
+
+private:
+    EngineCore* core;
+};

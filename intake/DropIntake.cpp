@@ -1,0 +1,58 @@
+// Turning files and folders dropped on the window into the playlist.
+#include "intake/DropIntake.h"
+
+#include <process.h>
+#include <shellapi.h>
+#include <memory>
+#include <new>
+
+#include "components/FolderScanner.h"
+#include "intake/Notification.h"
+#include "intake/ScanSession.h"
+
+namespace {
+
+void RunDropIntake(const DropArgs& args)
+{
+    {
+        StateLock lock(stateLock);
+        if (!scanner) return;
+    }
+    ScanSession session(args.window, 128);
+    if (!args.append) {
+        StateLock lock(stateLock);
+        if (scanner) scanner->CleanMemory();
+    }
+    char path[1024];
+    for (UINT i = 0;; ++i) {
+        memset(path, 0, sizeof path);
+        if (DragQueryFileA(args.drop, i, path, sizeof path) == 0) break;
+        ScanIntoPlaylist(path);
+    }
+    session.Finish();
+    StartPlaybackIfIdle(args.window);
+    RedrawWindow(args.window, nullptr, nullptr, RDW_INVALIDATE);
+    if (PlaylistCount() == 0) ShowNoMusicFoundNotification(args.window, L"Can't play given file(s)");
+}
+
+}  // namespace
+
+void StartDropIntake(const DropArgs& args)
+{
+    DropArgs* own = new (std::nothrow) DropArgs(args);
+    if (!own || _beginthread(DropIntakeWorker, 0, own) == static_cast<uintptr_t>(-1)) {
+        delete own;
+        DragFinish(args.drop);
+    }
+}
+
+void __cdecl DropIntakeWorker(void* argument)
+{
+    std::unique_ptr<DropArgs> args(static_cast<DropArgs*>(argument));
+    try {
+        RunDropIntake(*args);
+    } catch (...) {
+        // Out of memory while scanning: the intake ends; nothing may escape a thread.
+    }
+    DragFinish(args->drop);
+}

@@ -1,0 +1,148 @@
+// One file's metadata record: its ID3 tag, six display texts and an album-art thumbnail.
+#include "metadata/TrackInfo.h"
+
+#include <id3/tag.h>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <new>
+
+#include "intake/Notification.h"
+
+namespace {
+
+const wchar_t kMissing[] = L"[N/A]";
+
+void WriteSlot(wchar_t* slot, int capacity, const wchar_t* text)
+{
+    wcsncpy(slot, text, capacity - 1);
+    slot[capacity - 1] = L'\0';
+}
+
+// id3lib keeps UTF-16 text as big-endian code units. Its MinGW build has no iconv, so asking for
+// ISO-8859-1 would keep only 7 bits of each character; such text is copied as Unicode instead.
+void CopyUnicodeText(const ID3_Field* field, wchar_t* slot, int capacity)
+{
+    const unicode_t* raw = field->GetRawUnicodeText();
+    size_t units = raw ? field->Size() / 2 : 0;  // Size() counts bytes for this encoding
+    int written = 0;
+    for (size_t i = 0; i < units && written < capacity - 1; ++i) {
+        wchar_t unit = static_cast<wchar_t>(((raw[i] & 0xFF) << 8) | ((raw[i] >> 8) & 0xFF));
+        if (unit == 0) break;
+        if (unit == 0xFEFF && written == 0) continue;  // a stray byte order mark
+        slot[written++] = unit;
+    }
+    // Never leave half of a surrogate pair at the cut.
+    if (written > 0 && slot[written - 1] >= 0xD800 && slot[written - 1] <= 0xDBFF) --written;
+    slot[written] = L'\0';
+}
+
+class GlobalMemory {
+public:
+    explicit GlobalMemory(SIZE_T size) : handle(GlobalAlloc(GMEM_ZEROINIT, size)) {}
+    ~GlobalMemory() { if (handle) GlobalFree(handle); }
+    GlobalMemory(const GlobalMemory&) = delete;
+    GlobalMemory& operator=(const GlobalMemory&) = delete;
+    HGLOBAL handle;
+};
+
+struct StreamRelease {
+    void operator()(IStream* stream) const { stream->Release(); }
+};
+
+}  // namespace
+
+TrackInfo::TrackInfo(const char* sourcePath)
+    : tag(nullptr), path(nullptr), title{}, artist{}, album{}, year{}, copyright{}, publisher{},
+      artThumbnail(nullptr), hasArt(false)
+{
+    if (!sourcePath) sourcePath = "";
+    size_t length = strlen(sourcePath);
+    path = new char[length + 1];
+    memcpy(path, sourcePath, length + 1);
+
+    try {
+        tag = new ID3_Tag(path);
+    } catch (const std::bad_alloc&) {
+        delete[] path;
+        throw "Unreadable file";
+    } catch (...) {
+        delete[] path;
+        throw "Unreadable file";
+    }
+
+    ReadTextFrame(ID3FID_ALBUM, album, 256);
+    ReadTextFrame(ID3FID_LEADARTIST, artist, 256);
+    ReadTextFrame(ID3FID_COPYRIGHT, copyright, 64);
+    ReadTextFrame(ID3FID_PUBLISHER, publisher, 64);
+    ReadTextFrame(ID3FID_TITLE, title, 256);
+    ReadTextFrame(ID3FID_YEAR, year, 8);
+    hasArt = ReadAlbumArt();
+}
+
+TrackInfo::~TrackInfo()
+{
+    delete artThumbnail;
+    delete tag;
+    delete[] path;
+}
+
+void TrackInfo::ReadTextFrame(int frameId, wchar_t* slot, int capacity)
+{
+    char buffer[256] = {};
+    const ID3_Frame* frame = tag->Find(static_cast<ID3_FrameID>(frameId));
+    if (!frame) {
+        WriteSlot(slot, capacity, kMissing);
+        return;
+    }
+    ID3_Field* field = frame->GetField(ID3FN_TEXT);
+    if (!field) {
+        WriteSlot(slot, capacity, L"");
+        return;
+    }
+    if (field->GetEncoding() == ID3TE_UTF16) {
+        CopyUnicodeText(field, slot, capacity);
+        return;
+    }
+    field->SetEncoding(ID3TE_ISO8859_1);
+    field->Get(buffer, sizeof buffer - 1);
+    buffer[sizeof buffer - 1] = '\0';
+    AnsiToWide(buffer, slot, capacity);
+}
+
+bool TrackInfo::ReadAlbumArt()
+{
+    const ID3_Frame* frame = tag->Find(ID3FID_PICTURE);
+    if (!frame) return false;
+    const ID3_Field* field = frame->GetField(ID3FN_DATA);
+    const uchar* bytes = field ? field->GetRawBinary() : nullptr;
+    size_t size = field ? field->Size() : 0;
+    if (!bytes || size == 0) return true;  // a picture frame without data: art shown empty
+
+    GlobalMemory memory(size);
+    if (!memory.handle) return true;
+    IStream* rawStream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(memory.handle, FALSE, &rawStream))) return true;
+    std::unique_ptr<IStream, StreamRelease> stream(rawStream);
+    stream->Write(bytes, static_cast<ULONG>(size), nullptr);
+    LARGE_INTEGER start = {};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+
+    // An undecodable picture still gives a thumbnail object, which then draws nothing.
+    Gdiplus::Image picture(stream.get());
+    artThumbnail = picture.GetThumbnailImage(100, 100, nullptr, nullptr);
+    // GDI+ objects come from GdipAlloc: a failed allocation gives null, not bad_alloc.
+    if (!artThumbnail && picture.GetLastStatus() != Gdiplus::Ok)
+        artThumbnail = new Gdiplus::Bitmap(100, 100, PixelFormat32bppARGB);
+    return true;
+}
+
+const wchar_t* TrackInfo::GetDisplayTitle()
+{
+    if (_wcsicmp(title, kMissing) != 0) return title;
+    const char* name = path;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\') name = p + 1;
+    AnsiToWide(name, title, 256);
+    return title;
+}

@@ -1,0 +1,35 @@
+// One file's metadata record: its ID3 tag, six display texts and an album-art thumbnail.
+#pragma once
+
+#include <windows.h>
+#include <gdiplus.h>
+
+class ID3_Tag;
+
+class TrackInfo {
+public:
+    ID3_Tag* tag;
+    char* path;
+    wchar_t title[256];
+    wchar_t artist[256];
+    wchar_t album[256];
+    wchar_t year[8];
+    wchar_t copyright[64];
+    wchar_t publisher[64];
+    Gdiplus::Image* artThumbnail;  // 100 x 100, null when the tag has no picture
+    bool hasArt;
+
+    // Reads the tag of the file at path (8-bit, ANSI code page). A missing or untagged file
+    // gives "[N/A]" texts; throws "Unreadable file" when the tag object cannot be created.
+    explicit TrackInfo(const char* path);
+    ~TrackInfo();
+    TrackInfo(const TrackInfo&) = delete;
+    TrackInfo& operator=(const TrackInfo&) = delete;
+
+    // The title, or the file's name when the tag has none ("[N/A]" in any case).
+    const wchar_t* GetDisplayTitle();
+
+private:
+    void ReadTextFrame(int frameId, wchar_t* slot, int capacity);
+    bool ReadAlbumArt();
+};

@@ -1,0 +1,77 @@
+// After a file starts: its track record, display texts, album art, bit rate and frequency.
+#include "playback/NowPlaying.h"
+
+#include <id3/tag.h>
+
+#include "app/PlayerState.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "metadata/TrackInfo.h"
+
+namespace {
+
+void PointTextsInto(TrackInfo* track)
+{
+    albumText = track->album;
+    artistText = track->artist;
+    copyrightText = track->copyright;
+    publisherText = track->publisher;
+    titleText = track->GetDisplayTitle();
+    yearText = track->year;
+}
+
+void FormatBitRate(PlaybackSound* sound)
+{
+    if (!currentTrack || !sound || sound->LengthMs() == 0) {
+        wsprintfW(bitRateText, L"[N/A]");
+        return;
+    }
+    try {
+        unsigned size = static_cast<unsigned>(currentTrack->tag->GetFileSize());
+        unsigned length = sound->LengthMs();
+        // Bits per millisecond is kilobits per second; rounded half up.
+        int rate = static_cast<int>(static_cast<double>(size) * 8.0 / static_cast<double>(length) + 0.5);
+        wsprintfW(bitRateText, L"%uKB/s", rate);
+    } catch (...) {
+        wsprintfW(bitRateText, L"[N/A]");
+    }
+}
+
+void FormatFrequency(PlaybackSound* sound)
+{
+    int rate = 0;
+    if (sound) rate = sound->GetStreamSource()->GetStreamFormat().sampleRate;
+    wsprintfW(frequencyText, L"%d Hz", rate);
+}
+
+}  // namespace
+
+void ClearNowPlaying()
+{
+    // Everything that points into the record goes with it, in one step under the lock.
+    if (trackAlbumArt) trackAlbumArt->ReleaseImage();
+    albumArt = defaultAlbumArt;
+    titleText = artistText = albumText = yearText = publisherText = copyrightText = nullptr;
+    delete currentTrack;
+    currentTrack = nullptr;
+}
+
+void UpdateNowPlaying(const char* path)
+{
+    StateLock lock(stateLock);
+    ClearNowPlaying();
+    currentTrack = new TrackInfo(path);
+    PointTextsInto(currentTrack);
+
+    if (trackAlbumArt) trackAlbumArt->ReleaseImage();
+    if (currentTrack->hasArt) {
+        if (trackAlbumArt) trackAlbumArt->SetImage(currentTrack->artThumbnail);
+        albumArt = trackAlbumArt;
+    } else {
+        albumArt = defaultAlbumArt;
+    }
+
+    PlaybackSound* sound = engine ? engine->ActiveSound : nullptr;
+    FormatBitRate(sound);
+    FormatFrequency(sound);
+}

@@ -1,0 +1,73 @@
+// Painting the main view: the black backdrop, the buttons, and the About picture, album art or
+// playlist; the info panel goes on top.
+#include "render/MainView.h"
+
+#include "app/PlayerState.h"
+#include "components/ImageButton.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "render/InfoPanel.h"
+#include "render/PlaylistView.h"
+
+namespace {
+
+void DrawButton(ImageButton* button, Gdiplus::Graphics* graphics)
+{
+    if (button) button->Draw(graphics);
+}
+
+// A device context borrowed from a Graphics object, given back however the scope ends.
+class GraphicsDC {
+public:
+    explicit GraphicsDC(Gdiplus::Graphics* graphics) : graphics(graphics), dc(graphics->GetHDC()) {}
+    ~GraphicsDC() { if (dc) graphics->ReleaseHDC(dc); }
+    GraphicsDC(const GraphicsDC&) = delete;
+    GraphicsDC& operator=(const GraphicsDC&) = delete;
+    Gdiplus::Graphics* graphics;
+    HDC dc;
+};
+
+}  // namespace
+
+void PaintControlLayer(Gdiplus::Graphics* graphics)
+{
+    StateLock lock(stateLock);
+    graphics->Clear(Gdiplus::Color(0xFF000000));
+    if (engine && engine->ActiveSound)
+        playPauseButton = engine->ActiveSound->QueryPaused() ? playButton : pauseButton;
+
+    DrawButton(playPauseButton, graphics);
+    DrawButton(nextButton, graphics);
+    DrawButton(prevButton, graphics);
+    DrawButton(randomButton, graphics);
+    DrawButton(seekBar, graphics);
+    DrawButton(showPlaylistButton, graphics);
+
+    if (idle) {
+        if (aboutImage) aboutImage->Draw(graphics);
+    } else if (playlistVisible) {
+        GraphicsDC target(graphics);
+        if (target.dc) ComposePlaylistView(listRect, target.dc, scrollTarget);
+    } else if (albumArt) {
+        albumArt->Draw(graphics);
+    }
+}
+
+void PaintMainView(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    {
+        Gdiplus::Graphics graphics(dc);
+        PaintControlLayer(&graphics);
+        if (!idle && !playlistVisible) DrawInfoPanel();
+    }
+    EndPaint(window, &paint);
+}
+
+void RepaintControlLayer()
+{
+    if (!windowDC) return;
+    Gdiplus::Graphics graphics(windowDC);
+    PaintControlLayer(&graphics);
+}

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Cross-builds the static libraries Lumetra links (id3lib, mpg123, libogg, libvorbis, libFLAC,
+# GoogleTest) from Debian's source packages into a cache outside the clone, keyed by a hash of
+# this recipe. Prints the prefix on its last line. A finished prefix is reused as it is.
+set -Eeuo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+recipe_hash=$(cat "$0" "$here/cmake/i686-mingw-posix.cmake" | sha256sum | cut -c1-16)
+cache_root=${LUMETRA_DEPS_CACHE:-/var/cache/lumetra-deps}
+prefix=$cache_root/$recipe_hash
+
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+host=i686-w64-mingw32
+export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib
+jobs=$(nproc)
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumetra-deps.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+rm -rf "$prefix"
+mkdir -p "$prefix"
+log=$work/build.log
+
+step() { echo "deps: $*" >&2; }
+fail() { echo "deps: failed; the last lines of the log:" >&2; tail -n 40 "$log" >&2; exit 1; }
+trap fail ERR
+
+fetch() {  # fetch SOURCE-PACKAGE into $work/src-NAME (download only, no unpacking)
+  mkdir -p "$work/src-$1"
+  # A missing .asc signature on the mirror makes apt-get fail although the sources arrived.
+  (cd "$work/src-$1" && apt-get source --download-only "$1" >>"$log" 2>&1) || true
+  ls "$work/src-$1"/*.dsc >/dev/null 2>&1 || { echo "deps: could not download the sources of $1" >&2; false; }
+}
+
+unpack() {  # unpack NAME DIR: dpkg-source applies Debian's patches
+  (cd "$work/src-$1" && dpkg-source -x --no-check ./*.dsc "$2" >>"$log" 2>&1)
+}
+
+autotools_build() {  # autotools_build DIR configure-args...
+  local dir=$1; shift
+  (cd "$dir" && ./configure --host=$host --prefix="$prefix" --disable-shared --enable-static "$@" >>"$log" 2>&1 \
+    && make -j"$jobs" >>"$log" 2>&1 && make install >>"$log" 2>&1)
+}
+
+step "libogg"
+fetch libogg; unpack libogg "$work/ogg"
+autotools_build "$work/ogg"
+
+step "libvorbis"
+fetch libvorbis; unpack libvorbis "$work/vorbis"
+PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig autotools_build "$work/vorbis" \
+  --disable-docs --disable-examples --disable-oggtest --with-ogg="$prefix"
+
+step "flac"
+fetch flac; unpack flac "$work/flac"
+cmake -S "$work/flac" -B "$work/flac-build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/i686-mingw-posix.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_CXXLIBS=OFF \
+  -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF \
+  -DWITH_OGG=OFF -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF >>"$log" 2>&1
+cmake --build "$work/flac-build" -j"$jobs" >>"$log" 2>&1
+cmake --install "$work/flac-build" >>"$log" 2>&1
+
+step "mpg123"
+# Its .dsc names a signature file that is not on the mirror, so unpack and patch by hand.
+fetch mpg123
+mkdir -p "$work/mpg123"
+tar -xf "$(ls "$work"/src-mpg123/mpg123_*.orig.tar.* | grep -v '\.asc$' | head -n1)" -C "$work/mpg123" --strip-components=1
+tar -xf "$(ls "$work"/src-mpg123/mpg123_*.debian.tar.*)" -C "$work/mpg123"
+if [ -f "$work/mpg123/debian/patches/series" ]; then
+  while read -r p; do
+    case "$p" in ''|'#'*) continue;; esac
+    patch -d "$work/mpg123" -p1 <"$work/mpg123/debian/patches/$p" >>"$log" 2>&1
+  done <"$work/mpg123/debian/patches/series"
+fi
+autotools_build "$work/mpg123" --with-cpu=x86 --enable-modules=no --with-audio=win32 \
+  --with-default-audio=win32 --with-network=none
+
+step "id3lib"
+fetch id3lib3.8.3; unpack id3lib3.8.3 "$work/id3lib"
+(cd "$work/id3lib" && libtoolize -fc >>"$log" 2>&1 && aclocal >>"$log" 2>&1 && autoconf >>"$log" 2>&1 \
+  && automake --add-missing --copy >>"$log" 2>&1)
+autotools_build "$work/id3lib" CPPFLAGS="-DID3LIB_LINKOPTION=1 -I/usr/$host/include"
+
+step "googletest"
+cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/i686-mingw-posix.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
+  -DINSTALL_GTEST=ON >>"$log" 2>&1
+cmake --build "$work/gtest-build" -j"$jobs" >>"$log" 2>&1
+cmake --install "$work/gtest-build" >>"$log" 2>&1
+
+touch "$prefix/.complete"
+step "done in $prefix"
+echo "$prefix"

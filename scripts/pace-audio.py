@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Consumes the WAV stream of ALSA's file plugin at its byte rate and appends the raw samples to
+the file named by LUMETRA_CAPTURE, so the player under test is paced like a real sound card."""
+import fcntl
+import os
+import struct
+import sys
+import time
+
+F_SETPIPE_SZ = 1031
+
+
+def read_exact(stream, count):
+    data = b""
+    while len(data) < count:
+        chunk = stream.read(count - len(data))
+        if not chunk:
+            break
+        data += chunk
+    return data
+
+
+def main():
+    stdin = sys.stdin.buffer
+    try:
+        fcntl.fcntl(stdin.fileno(), F_SETPIPE_SZ, 4096)
+    except OSError:
+        pass
+    out_path = os.environ.get("LUMETRA_CAPTURE", os.devnull)
+    if read_exact(stdin, 12)[:4] != b"RIFF":
+        return
+    byte_rate = 176400
+    while True:  # walk the chunks up to "data"
+        head = read_exact(stdin, 8)
+        if len(head) < 8:
+            return
+        tag, size = head[:4], struct.unpack("<I", head[4:])[0]
+        if tag == b"data":
+            break
+        body = read_exact(stdin, size)
+        if tag == b"fmt " and len(body) >= 12:
+            byte_rate = struct.unpack("<I", body[8:12])[0] or byte_rate
+    block = max(64, byte_rate // 100)  # 10 ms
+    start = time.monotonic()
+    consumed = 0
+    with open(out_path, "ab", buffering=0) as out:
+        while True:
+            data = stdin.read(block)
+            if not data:
+                break
+            out.write(data)
+            consumed += len(data)
+            ahead = consumed / byte_rate - (time.monotonic() - start)
+            if ahead > 0:
+                time.sleep(ahead)
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except (BrokenPipeError, KeyboardInterrupt):
+        pass

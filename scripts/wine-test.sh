@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the build under Wine for the tests: a private win32 prefix made once,
+# a private Xvfb display, and ALSA set up so that waveOut output is captured to a file at real-time
+# pace. ctest uses it as the cross-compiling emulator.
+#   wine-test.sh [--harness DIR] PROGRAM.exe [ARGS...]   run a program
+#   wine-test.sh [--harness DIR] --start | --stop          bring the harness up, or take it down
+# Only processes this script started are stopped (by PID), and the wineserver of the private prefix.
+set -uo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+harness=${LUMETRA_HARNESS:-$repo/build/harness}
+if [ "${1:-}" = --harness ]; then harness=$2; shift 2; fi
+mkdir -p "$harness"
+harness=$(cd "$harness" && pwd)
+
+export WINEPREFIX=$harness/prefix WINEARCH=win32 WINEDEBUG=-all
+# No Mono/Gecko prompts; a crash ends the process instead of waiting in the debugger.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$harness/asound.conf
+export LUMETRA_PACER=$repo/scripts/pace-audio.py
+
+quiet() { "$@" </dev/null >/dev/null 2>&1; }
+
+xvfb_alive() {
+  [ -f "$harness/xvfb.pid" ] && kill -0 "$(cat "$harness/xvfb.pid")" 2>/dev/null
+}
+
+start_xvfb() {
+  rm -f "$harness/display"
+  # -displayfd picks a free display and writes its number; stdio off so no test pipe is held.
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$harness/display" </dev/null >/dev/null 2>&1 &
+  echo $! >"$harness/xvfb.pid"
+  for _ in $(seq 1 100); do
+    [ -s "$harness/display" ] && break
+    sleep 0.05
+  done
+  [ -s "$harness/display" ] || { echo "wine-test: Xvfb did not start" >&2; return 1; }
+}
+
+write_alsa_config() {
+  # The file plugin pipes a WAV stream into the pacer, which consumes it at the stream's byte
+  # rate (so the player's clock is real time) and appends the raw samples to $LUMETRA_CAPTURE.
+  cat >"$harness/asound.conf" <<CONF
+pcm.!default {
+  type file
+  slave.pcm "null"
+  format "wav"
+  file "| python3 $repo/scripts/pace-audio.py"
+}
+CONF
+}
+
+start_harness() {
+  [ -f "$harness/asound.conf" ] || write_alsa_config
+  if [ ! -f "$WINEPREFIX/.lumetra-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    quiet wineboot -i
+    quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f
+    quiet wineserver -w
+    touch "$WINEPREFIX/.lumetra-ready"
+  fi
+  xvfb_alive || start_xvfb || return 1
+  # A persistent server and the session processes, started with stdio on /dev/null: otherwise
+  # they inherit ctest's output pipe and ctest waits for them.
+  if quiet wineserver -p60; then
+    DISPLAY=:$(cat "$harness/display") quiet wine cmd /c exit 0
+  fi
+  return 0
+}
+
+stop_harness() {
+  quiet wineserver -k
+  if xvfb_alive; then
+    kill "$(cat "$harness/xvfb.pid")" 2>/dev/null
+  fi
+  rm -f "$harness/xvfb.pid" "$harness/display"
+}
+
+case "${1:-}" in
+  --start) (flock 9; start_harness) 9>"$harness/lock"; exit $? ;;
+  --stop) (flock 9; stop_harness) 9>"$harness/lock"; exit 0 ;;
+  "") echo "usage: $0 [--harness DIR] PROGRAM.exe [ARGS...] | --start | --stop" >&2; exit 2 ;;
+esac
+
+(flock 9; start_harness) 9>"$harness/lock" || exit 1
+export DISPLAY=:$(cat "$harness/display")
+
+if [ -z "${LUMETRA_CAPTURE:-}" ]; then
+  mkdir -p "$harness/capture"
+  name=$(basename "$1" .exe)
+  for a in "$@"; do
+    case "$a" in --gtest_filter=*) name="$name-${a#--gtest_filter=}";; esac
+  done
+  export LUMETRA_CAPTURE=$harness/capture/$(echo "$name" | tr -c 'A-Za-z0-9_.-' '_')-$$.raw
+  rm -f "$LUMETRA_CAPTURE"
+fi
+
+wine "$@"
