@@ -19,7 +19,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$harness/asound.conf
 export LUMETRA_PACER=$repo/scripts/pace-audio.py
 
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
+# Background servers must not inherit the harness lock (fd 9) or a test's output pipes.
+quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
 
 xvfb_alive() {
   [ -f "$harness/xvfb.pid" ] && kill -0 "$(cat "$harness/xvfb.pid")" 2>/dev/null
@@ -28,7 +29,7 @@ xvfb_alive() {
 start_xvfb() {
   rm -f "$harness/display"
   # -displayfd picks a free display and writes its number; stdio off so no test pipe is held.
-  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$harness/display" </dev/null >/dev/null 2>&1 &
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$harness/display" </dev/null >/dev/null 2>&1 9>&- &
   echo $! >"$harness/xvfb.pid"
   for _ in $(seq 1 100); do
     [ -s "$harness/display" ] && break
