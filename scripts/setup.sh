@@ -16,7 +16,7 @@ PACKAGES=(
   # running and testing under Wine on a private X display
   wine wine32:i386 xvfb x11-utils imagemagick
   # test media and theme artwork
-  sox lame vorbis-tools flac librsvg2-bin icoutils python3
+  sox lame vorbis-tools flac librsvg2-bin icoutils python3 fonts-dejavu-core
 )
 
 missing=()
