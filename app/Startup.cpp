@@ -13,15 +13,14 @@
 const char kWindowClassName[] = "OrvandelLumetraV3";
 const char kWindowTitle[] = "Orvandel's Lumetra";
 
-const char* CommandTextOf(const char* commandLine)
+const char* CommandTextOf(const char* commandLine, UINT codePage)
 {
     if (!commandLine) return "";
     const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);
-    // The program name ends at the first blank or control character outside double quotes.
     bool quoted = false;
     while (*p && (*p > ' ' || quoted)) {
         if (*p == '"') quoted = !quoted;
-        if (IsDBCSLeadByte(*p) && p[1]) ++p;  // a double-byte character travels whole
+        if (IsDBCSLeadByteEx(codePage, *p) && p[1]) ++p;  // a double-byte character travels whole
         ++p;
     }
     while (*p && *p <= ' ') ++p;

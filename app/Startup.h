@@ -6,8 +6,10 @@
 extern const char kWindowClassName[];  // also the name of the single-instance mutex
 extern const char kWindowTitle[];
 
-// The command text behind the program name of a process command line (see Startup.cpp).
-const char* CommandTextOf(const char* commandLine);
+// The command text behind the program name of a process command line: the name ends at the
+// first character of code 32 or below outside double quotes, a double-byte character of the code
+// page travels whole, and the blanks behind the name are skipped. Quotes and trailing blanks stay.
+const char* CommandTextOf(const char* commandLine, UINT codePage = CP_ACP);
 // The show command the process was started with.
 int StartupShowCommand();
 

@@ -53,17 +53,25 @@ CONF
 
 start_harness() {
   [ -f "$harness/asound.conf" ] || write_alsa_config
-  if [ ! -f "$WINEPREFIX/.lumetra-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.lumetra-ready-2" ]; then
     rm -rf "$WINEPREFIX"
     quiet wineboot -i
     quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f
+    # Xvfb has no window manager: unmanaged windows hide and close at once instead of Wine
+    # waiting two seconds for a manager that never answers.
+    quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     quiet wineserver -w
-    touch "$WINEPREFIX/.lumetra-ready"
+    touch "$WINEPREFIX/.lumetra-ready-2"
   fi
   xvfb_alive || start_xvfb || return 1
   # A persistent server and the session processes, started with stdio on /dev/null: otherwise
   # they inherit ctest's output pipe and ctest waits for them.
-  if quiet wineserver -p60; then
+  # An idle notepad keeps the session (services, the desktop's explorer) alive between tests,
+  # so no test pays for starting it or has ctest wait on it.
+  if ! { [ -f "$harness/session.pid" ] && kill -0 "$(cat "$harness/session.pid")" 2>/dev/null; }; then
+    quiet wineserver -p60
+    DISPLAY=:$(cat "$harness/display") setsid wine notepad.exe </dev/null >/dev/null 2>&1 9>&- &
+    echo $! >"$harness/session.pid"
     DISPLAY=:$(cat "$harness/display") quiet wine cmd /c exit 0
   fi
   return 0
@@ -71,6 +79,7 @@ start_harness() {
 
 stop_harness() {
   quiet wineserver -k
+  rm -f "$harness/session.pid"
   if xvfb_alive; then
     kill "$(cat "$harness/xvfb.pid")" 2>/dev/null
   fi

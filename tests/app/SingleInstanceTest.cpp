@@ -1,0 +1,159 @@
+// Lumetra.exe as a separate process: the single-instance hand-off and the exit codes.
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <string>
+
+#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
+
+namespace {
+
+std::string PlayerCommand(const std::string& arguments)
+{
+    std::string line = "\"" + DistFolder() + "Lumetra.exe\"";
+    if (!arguments.empty()) line += " " + arguments;
+    return line;
+}
+
+// This process plays the running instance: a window of the player's class and title that records
+// what a second launch sends it.
+struct FakeRunningInstance {
+    static std::string received;
+    static DWORD receivedSize;
+    static int copyDataCount;
+    HWND window = nullptr;
+
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_COPYDATA) {
+            auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
+            receivedSize = data->cbData;
+            received.assign(static_cast<const char*>(data->lpData), data->cbData);
+            ++copyDataCount;
+            return 0;
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+
+    FakeRunningInstance()
+    {
+        received.clear();
+        receivedSize = 0;
+        copyDataCount = 0;
+        WNDCLASSA windowClass = {};
+        windowClass.lpfnWndProc = Procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "OrvandelLumetraV3";
+        RegisterClassA(&windowClass);
+        window = CreateWindowA("OrvandelLumetraV3", "Orvandel's Lumetra", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ShowWindow(window, SW_SHOWNORMAL);
+    }
+    ~FakeRunningInstance() { DestroyWindow(window); }
+};
+std::string FakeRunningInstance::received;
+DWORD FakeRunningInstance::receivedSize;
+int FakeRunningInstance::copyDataCount;
+
+HWND WaitForPlayerWindow(int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindWindowA("OrvandelLumetraV3", "Orvandel's Lumetra")) != nullptr; }, timeoutMs);
+    return found;
+}
+
+}  // namespace
+
+TEST(SingleInstance, SecondLaunchForwardsItsTextWithTheTerminatingZero)
+{
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
+    FakeRunningInstance running;
+    ProcessResult result = WaitForProcess(StartProcess(PlayerCommand("add_to_list \"C:\\a b.mp3\"  ")), 30000);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    ASSERT_EQ(FakeRunningInstance::copyDataCount, 1);
+    const std::string text = "add_to_list \"C:\\a b.mp3\"  ";
+    EXPECT_EQ(FakeRunningInstance::receivedSize, text.size() + 1);
+    EXPECT_EQ(FakeRunningInstance::received, text + std::string(1, '\0'));
+    CloseHandle(mutex);
+}
+
+TEST(SingleInstance, SecondLaunchWithoutTextOnlyRestoresTheWindow)
+{
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
+    FakeRunningInstance running;
+    ShowWindow(running.window, SW_MINIMIZE);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(running.window) != FALSE; }, 5000));
+    ProcessResult result = WaitForProcess(StartProcess(PlayerCommand("   ")), 30000);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(running.window); }, 5000));
+    EXPECT_EQ(FakeRunningInstance::copyDataCount, 0);
+    CloseHandle(mutex);
+}
+
+TEST(SingleInstance, AMutexThatDeniesAccessAlsoMeansAnotherInstance)
+{
+    // A descriptor with an empty access list denies everyone.
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    ACL emptyList;
+    InitializeAcl(&emptyList, sizeof emptyList, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyList, FALSE);
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    HANDLE mutex = CreateMutexA(&attributes, TRUE, "OrvandelLumetraV3");
+    ASSERT_NE(mutex, nullptr);
+    HANDLE probe = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
+    DWORD probeError = GetLastError();
+    if (probe) CloseHandle(probe);
+    if (probeError != ERROR_ACCESS_DENIED) {
+        CloseHandle(mutex);
+        GTEST_SKIP() << "this Wine does not enforce the mutex's access list (error " << probeError << ")";
+    }
+
+    FakeRunningInstance running;
+    ProcessResult result = WaitForProcess(StartProcess(PlayerCommand("x.mp3")), 30000);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(FakeRunningInstance::copyDataCount, 1);
+    EXPECT_EQ(FakeRunningInstance::received, std::string("x.mp3") + '\0');
+    CloseHandle(mutex);
+}
+
+TEST(SingleInstance, RealSecondLaunchHandsItsTextToTheFirst)
+{
+    HANDLE first = StartProcess(PlayerCommand(""));
+    ASSERT_NE(first, nullptr);
+    HWND window = WaitForPlayerWindow(30000);
+    ASSERT_NE(window, nullptr);
+
+    ProcessResult second = WaitForProcess(StartProcess(PlayerCommand("Z:\\no\\such\\folder")), 30000);
+    EXPECT_TRUE(second.finished);
+    EXPECT_EQ(second.exitCode, 0u);
+
+    // The first instance scanned the forwarded text and tells that it found nothing to play.
+    HWND dialog = nullptr;
+    bool told = WaitFor([&] {
+        dialog = FindWindowA("#32770", "Lumetra.exe");
+        return dialog && HasText(DialogTexts(dialog), L"Can't play given file(s)");
+    }, 20000);
+    EXPECT_TRUE(told);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ProcessResult firstResult = WaitForProcess(first, 30000);
+    EXPECT_TRUE(firstResult.finished);
+    EXPECT_EQ(firstResult.exitCode, 0u);
+}
+
+TEST(ExitCode, IsZeroAfterANormalClose)
+{
+    HANDLE player = StartProcess(PlayerCommand(""));
+    HWND window = WaitForPlayerWindow(30000);
+    ASSERT_NE(window, nullptr);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ProcessResult result = WaitForProcess(player, 30000);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+}

@@ -1,0 +1,138 @@
+// Test helpers for windows the player opens: dialogs, their texts, the main window, processes.
+#include "support/WindowSupport.h"
+
+#include "app/Startup.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct DialogSearch {
+    const wchar_t* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {}, title[256] = {};
+    GetClassNameW(window, className, 64);
+    GetWindowTextW(window, title, 256);
+    if (wcscmp(className, L"#32770") == 0 && (!search->title || wcscmp(title, search->title) == 0)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindDialogNow(const wchar_t* title)
+{
+    DialogSearch search = {title, nullptr};
+    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK CollectText(HWND window, LPARAM param)
+{
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    reinterpret_cast<std::vector<std::wstring>*>(param)->push_back(text);
+    return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForDialog(const wchar_t* title, int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] { return (found = FindDialogNow(title)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+HWND WaitForDialogNoPump(const wchar_t* title, int timeoutMs)
+{
+    DWORD end = GetTickCount() + timeoutMs;
+    for (;;) {
+        if (HWND found = FindDialogNow(title)) return found;
+        if ((LONG)(end - GetTickCount()) <= 0) return nullptr;
+        Sleep(10);
+    }
+}
+
+std::vector<std::wstring> DialogTexts(HWND dialog)
+{
+    std::vector<std::wstring> texts;
+    EnumChildWindows(dialog, CollectText, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+bool HasText(const std::vector<std::wstring>& texts, const std::wstring& text)
+{
+    for (const std::wstring& t : texts)
+        if (t == text) return true;
+    return false;
+}
+
+void CloseDialog(HWND dialog)
+{
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    WaitFor([&] { return !IsWindow(dialog); }, 5000);
+}
+
+void CloseAllDialogs()
+{
+    while (HWND dialog = FindDialogNow(nullptr)) {
+        CloseDialog(dialog);
+        if (IsWindow(dialog)) DestroyWindow(dialog);
+    }
+}
+
+std::wstring ExecutableFileName()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    return slash ? slash + 1 : path;
+}
+
+HWND CreatePlayerWindow()
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    RegisterMainWindowClass(instance);
+    HWND window = CreateMainWindow(instance);
+    if (window) ShowWindow(window, SW_SHOWNORMAL);
+    return window;
+}
+
+void DestroyPlayerWindow(HWND window)
+{
+    if (IsWindow(window)) DestroyWindow(window);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+HANDLE StartProcess(const std::string& commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+ProcessResult WaitForProcess(HANDLE process, int timeoutMs)
+{
+    ProcessResult result;
+    if (!process) return result;
+    result.finished = WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    if (!result.finished) TerminateProcess(process, 99);
+    GetExitCodeProcess(process, &result.exitCode);
+    CloseHandle(process);
+    return result;
+}
