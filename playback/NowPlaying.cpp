@@ -28,10 +28,7 @@ void FormatBitRate(PlaybackSound* sound)
     }
     try {
         unsigned size = static_cast<unsigned>(currentTrack->tag->GetFileSize());
-        unsigned length = sound->LengthMs();
-        // Bits per millisecond is kilobits per second; rounded half up.
-        int rate = static_cast<int>(static_cast<double>(size) * 8.0 / static_cast<double>(length) + 0.5);
-        wsprintfW(bitRateText, L"%uKB/s", rate);
+        wsprintfW(bitRateText, L"%uKB/s", BitRateKbps(size, sound->LengthMs()));
     } catch (...) {
         wsprintfW(bitRateText, L"[N/A]");
     }
@@ -45,6 +42,12 @@ void FormatFrequency(PlaybackSound* sound)
 }
 
 }  // namespace
+
+int BitRateKbps(unsigned sizeBytes, unsigned lengthMs)
+{
+    // Bits per millisecond are kilobits per second; rounded half up.
+    return static_cast<int>(static_cast<double>(sizeBytes) * 8.0 / static_cast<double>(lengthMs) + 0.5);
+}
 
 void ClearNowPlaying()
 {

@@ -7,3 +7,6 @@ void UpdateNowPlaying(const char* path);
 
 // Drops the current track record and everything that points into it.
 void ClearNowPlaying();
+
+// The average bit rate in kilobits per second of a file of sizeBytes playing lengthMs (not 0).
+int BitRateKbps(unsigned sizeBytes, unsigned lengthMs);
