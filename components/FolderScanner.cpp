@@ -1,0 +1,222 @@
+// The folder scanner: walks folders with the ANSI find functions and keeps the found paths.
+#include "components/FolderScanner.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Closes a find handle on every way out of a folder listing.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle(handle) {}
+    ~FindHandle() {
+        if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    bool IsValid() const { return handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle; }
+
+private:
+    HANDLE handle;
+};
+
+std::string LowerAscii(const char* text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// A name and the wide form Explorer's order compares; converted once, not per comparison.
+struct NamedEntry {
+    std::string name;
+    std::wstring sortKey;
+};
+
+std::wstring AnsiToWide(const std::string& text) {
+    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(length > 0 ? length : 0, L'\0');
+    if (length > 0) {
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], length);
+    }
+    return wide;
+}
+
+// Explorer's name order: letter case ignored, runs of digits compared as numbers ("2" < "10").
+void SortLikeExplorer(std::vector<NamedEntry>& entries) {
+    for (NamedEntry& entry : entries) entry.sortKey = AnsiToWide(entry.name);
+    std::sort(entries.begin(), entries.end(), [](const NamedEntry& a, const NamedEntry& b) {
+        int order = StrCmpLogicalW(a.sortKey.c_str(), b.sortKey.c_str());
+        // Names that Explorer ranks equal still get a fixed order, byte by byte.
+        return order != 0 ? order < 0 : a.name < b.name;
+    });
+}
+
+// Checked by characters, not bytes: in a double-byte code page 0x5C can be a second byte.
+bool EndsWithSeparator(const std::string& path) {
+    if (path.empty()) return false;
+    const char* last = CharPrevA(path.c_str(), path.c_str() + path.size());
+    return (*last == '\\' || *last == '/') && last == path.c_str() + path.size() - 1;
+}
+
+bool IsDotOrDotDot(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+}  // namespace
+
+// The list behind the scanner. Names live in a deque: appending never moves a stored string, so a
+// name handed out stays where it is until CleanMemory. The deque's own bookkeeping does move, so
+// every look-up and append happens under `mutex`; `count` lets GetNoOfFiles answer without it.
+class ScannerList {
+public:
+    bool AddFilter(const char* extension) {
+        if (!extension) return false;
+        if (*extension == '.') ++extension;
+        if (!*extension) return false;
+        std::string filter = LowerAscii(extension);
+        std::lock_guard<std::mutex> guard(mutex);
+        if (std::find(filters.begin(), filters.end(), filter) == filters.end()) filters.push_back(filter);
+        return true;
+    }
+
+    bool Scan(const char* path) {
+        if (!path || !*path) return false;
+        std::string target(path);
+        // "C:\Music\" names the folder "C:\Music", but "C:\" stays: "C:" is the current folder of C.
+        while (target.size() > 1 && EndsWithSeparator(target) && target[target.size() - 2] != ':') {
+            target.pop_back();
+        }
+        DWORD attributes = GetFileAttributesA(target.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+
+        std::vector<std::string> wanted = CopyFilters();
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ScanFolderTree(target, wanted) > 0;
+        if (!IsWanted(target.c_str(), wanted)) return false;
+        std::vector<std::string> single(1, target);
+        return Append(single) > 0;
+    }
+
+    int GetNoOfFiles() { return count.load(std::memory_order_acquire); }
+
+    const char* GetFileName(int index) {
+        std::lock_guard<std::mutex> guard(mutex);
+        if (index < 0 || index >= count.load(std::memory_order_relaxed)) return nullptr;
+        return names[index].c_str();
+    }
+
+    void CleanMemory() {
+        std::lock_guard<std::mutex> guard(mutex);
+        // Readers that check the count first see 0 before any name goes away.
+        count.store(0, std::memory_order_release);
+        std::deque<std::string>().swap(names);
+    }
+
+private:
+    std::vector<std::string> CopyFilters() {
+        std::lock_guard<std::mutex> guard(mutex);
+        return filters;
+    }
+
+    static bool IsWanted(const char* path, const std::vector<std::string>& wanted) {
+        const char* name = PathFindFileNameA(path);
+        const char* dot = strrchr(name, '.');
+        if (!dot) return false;
+        std::string extension = LowerAscii(dot + 1);
+        return std::find(wanted.begin(), wanted.end(), extension) != wanted.end();
+    }
+
+    // Depth first, without recursion: a folder's files, then its subfolders in name order.
+    size_t ScanFolderTree(const std::string& root, const std::vector<std::string>& wanted) {
+        size_t appended = 0;
+        std::vector<std::string> pending(1, root);
+        while (!pending.empty()) {
+            std::string folder = std::move(pending.back());
+            pending.pop_back();
+            std::vector<NamedEntry> files, folders;
+            ListFolder(folder, wanted, files, folders);
+
+            std::vector<std::string> paths;
+            paths.reserve(files.size());
+            for (const NamedEntry& file : files) paths.push_back(JoinPath(folder, file.name));
+            appended += Append(paths);
+            // Pushed last-first so that the first subfolder is taken next.
+            for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+                pending.push_back(JoinPath(folder, it->name));
+            }
+        }
+        return appended;
+    }
+
+    static std::string JoinPath(const std::string& folder, const std::string& name) {
+        std::string path(folder);
+        if (!EndsWithSeparator(path)) path += '\\';
+        path += name;
+        return path;
+    }
+
+    static void ListFolder(const std::string& folder, const std::vector<std::string>& wanted,
+                           std::vector<NamedEntry>& files, std::vector<NamedEntry>& folders) {
+        WIN32_FIND_DATAA found;
+        FindHandle find(FindFirstFileExA(JoinPath(folder, "*").c_str(), FindExInfoBasic, &found,
+                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        if (!find.IsValid()) return;
+        do {
+            found.cFileName[MAX_PATH - 1] = '\0';
+            if (IsDotOrDotDot(found.cFileName)) continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // Junctions and links can point back up the tree; they are not followed.
+                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                    folders.push_back(NamedEntry{found.cFileName, {}});
+                }
+            } else if (IsWanted(found.cFileName, wanted)) {
+                files.push_back(NamedEntry{found.cFileName, {}});
+            }
+        } while (FindNextFileA(find.Get(), &found));
+        SortLikeExplorer(files);
+        SortLikeExplorer(folders);
+    }
+
+    size_t Append(std::vector<std::string>& paths) {
+        std::lock_guard<std::mutex> guard(mutex);
+        for (std::string& path : paths) {
+            names.push_back(std::move(path));
+            // Published only once the name is stored.
+            count.store(static_cast<int>(names.size()), std::memory_order_release);
+        }
+        return paths.size();
+    }
+
+    std::mutex mutex;
+    std::deque<std::string> names;
+    std::atomic<int> count{0};
+    std::vector<std::string> filters;
+};
+
+FolderScanner::FolderScanner() : list(new (std::nothrow) ScannerList) {
+    if (!list) throw "Not enough memory for the file list.";
+}
+
+FolderScanner::~FolderScanner() { delete list; }
+
+bool FolderScanner::AddFilter(const char* extension) { return list->AddFilter(extension); }
+
+bool FolderScanner::Scan(const char* path) { return list->Scan(path); }
+
+int FolderScanner::GetNoOfFiles() { return list->GetNoOfFiles(); }
+
+const char* FolderScanner::GetFileName(int index) { return list->GetFileName(index); }
+
+void FolderScanner::CleanMemory() { list->CleanMemory(); }

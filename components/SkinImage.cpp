@@ -1,0 +1,125 @@
+// Loading and drawing of skin pictures, shared by ImageObject and ImageButton.
+#include "components/SkinImage.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Skin pictures are a few hundred pixels; anything far beyond that is not one of ours.
+const DWORD kMaxFileBytes = 32 * 1024 * 1024;
+const UINT kMaxSide = 8192;
+const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle(handle) {}
+    ~FileHandle() {
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool IsValid() const { return handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle; }
+
+private:
+    HANDLE handle;
+};
+
+struct ComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+
+// Keeps a bitmap's pixels locked for the life of the object.
+class LockedBits {
+public:
+    LockedBits(Gdiplus::Bitmap& bitmap, UINT width, UINT height, UINT mode) : bitmap(bitmap) {
+        Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+        locked = bitmap.LockBits(&all, mode, PixelFormat32bppPARGB, &data) == Gdiplus::Ok;
+    }
+    ~LockedBits() {
+        if (locked) bitmap.UnlockBits(&data);
+    }
+    LockedBits(const LockedBits&) = delete;
+    LockedBits& operator=(const LockedBits&) = delete;
+    bool IsLocked() const { return locked; }
+    BYTE* Row(UINT y) const { return static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride; }
+
+private:
+    Gdiplus::Bitmap& bitmap;
+    Gdiplus::BitmapData data{};
+    bool locked;
+};
+
+[[noreturn]] void ThrowLoadError(const wchar_t* path) {
+    // A thrown pointer must outlive the throw; the error dialog reads it after unwinding.
+    thread_local std::string message;
+    message = "Can't load image file: ";
+    if (path) {
+        int length = WideCharToMultiByte(CP_ACP, 0, path, -1, nullptr, 0, nullptr, nullptr);
+        if (length > 1) {
+            std::string ansi(length, '\0');
+            WideCharToMultiByte(CP_ACP, 0, path, -1, &ansi[0], length, nullptr, nullptr);
+            message.append(ansi.c_str());
+        }
+    }
+    throw static_cast<const char*>(message.c_str());
+}
+
+bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>& bytes) {
+    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size)) return false;
+    if (size.QuadPart < static_cast<LONGLONG>(sizeof kPngSignature) || size.QuadPart > kMaxFileBytes) return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+           read == bytes.size();
+}
+
+}  // namespace
+
+Gdiplus::Bitmap* LoadMtxImage(const wchar_t* path) {
+    std::vector<BYTE> bytes;
+    if (!path || !ReadWholeFile(path, bytes) || memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0) {
+        ThrowLoadError(path);
+    }
+    std::unique_ptr<IStream, ComRelease> stream(SHCreateMemStream(bytes.data(), static_cast<UINT>(bytes.size())));
+    if (!stream) ThrowLoadError(path);
+
+    // GDI+ decodes from the stream lazily; the pixels are copied out while it is still here.
+    Gdiplus::Bitmap decoded(stream.get());
+    if (decoded.GetLastStatus() != Gdiplus::Ok) ThrowLoadError(path);
+    UINT width = decoded.GetWidth();
+    UINT height = decoded.GetHeight();
+    if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) ThrowLoadError(path);
+
+    std::unique_ptr<Gdiplus::Bitmap> copy(
+        new Gdiplus::Bitmap(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppPARGB));
+    if (copy->GetLastStatus() != Gdiplus::Ok) ThrowLoadError(path);
+    {
+        LockedBits source(decoded, width, height, Gdiplus::ImageLockModeRead);
+        LockedBits target(*copy, width, height, Gdiplus::ImageLockModeWrite);
+        if (!source.IsLocked() || !target.IsLocked()) ThrowLoadError(path);
+        for (UINT y = 0; y < height; ++y) memcpy(target.Row(y), source.Row(y), width * 4);
+    }
+    return copy.release();
+}
+
+void DrawSkinImage(Gdiplus::Graphics* graphics, Gdiplus::Image* image, int x, int y, int width, int height) {
+    if (!graphics || !image || width <= 0 || height <= 0) return;
+    UINT imageWidth = image->GetWidth();
+    UINT imageHeight = image->GetHeight();
+    if (imageWidth == 0 || imageHeight == 0) return;
+    Gdiplus::REAL sourceWidth = static_cast<Gdiplus::REAL>(width) * imageHeight / height;
+    if (sourceWidth > imageWidth) sourceWidth = static_cast<Gdiplus::REAL>(imageWidth);
+    Gdiplus::RectF target(static_cast<Gdiplus::REAL>(x), static_cast<Gdiplus::REAL>(y),
+                          static_cast<Gdiplus::REAL>(width), static_cast<Gdiplus::REAL>(height));
+    graphics->DrawImage(image, target, 0.0f, 0.0f, sourceWidth, static_cast<Gdiplus::REAL>(imageHeight),
+                        Gdiplus::UnitPixel);
+}
