@@ -4,7 +4,7 @@
 #include "app/Skin.h"
 #include "app/Startup.h"
 
-TEST(CommandText, StartsBehindTheProgramNameAndItsBlanks)
+TEST(ProcessCommandLine, StartsBehindTheProgramNameAndItsBlanks)
 {
     EXPECT_STREQ(CommandTextOf("Lumetra.exe a.mp3"), "a.mp3");
     EXPECT_STREQ(CommandTextOf("Lumetra.exe \t  \"C:\\a b\\x.mp3\"  "), "\"C:\\a b\\x.mp3\"  ");
@@ -14,7 +14,7 @@ TEST(CommandText, StartsBehindTheProgramNameAndItsBlanks)
     EXPECT_STREQ(CommandTextOf(nullptr), "");
 }
 
-TEST(CommandText, QuotesKeepBlanksInsideTheProgramName)
+TEST(ProcessCommandLine, QuotesKeepBlanksInsideTheProgramName)
 {
     EXPECT_STREQ(CommandTextOf("\"C:\\Program Files\\Lumetra\\Lumetra.exe\" add_to_list x"), "add_to_list x");
     // Each quote switches quoting: the name runs on past a closing quote until a blank.
@@ -23,13 +23,13 @@ TEST(CommandText, QuotesKeepBlanksInsideTheProgramName)
     EXPECT_STREQ(CommandTextOf("\"C:\\a b\\Lumetra.exe x y"), "");
 }
 
-TEST(CommandText, ControlCharactersEndTheNameLikeBlanks)
+TEST(ProcessCommandLine, ControlCharactersEndTheNameLikeBlanks)
 {
     EXPECT_STREQ(CommandTextOf("Lumetra.exe\x01\x1f x"), "x");
     EXPECT_STREQ(CommandTextOf("Lumetra.exe\tx"), "x");
 }
 
-TEST(CommandText, DoubleByteCharactersTravelWhole)
+TEST(ProcessCommandLine, DoubleByteCharactersTravelWhole)
 {
     // In code page 932 0x81 is a lead byte: its trail byte is part of the name, whatever it is.
     EXPECT_STREQ(CommandTextOf("C:\\\x81\x40.exe a", 932), "a");
