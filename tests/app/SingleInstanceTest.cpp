@@ -157,3 +157,25 @@ TEST(ExitCode, IsZeroAfterANormalClose)
     EXPECT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
 }
+
+TEST(ExitCode, IsZeroWhenClosedWhileAScanRuns)
+{
+    std::string folder = MakeTempFolder("busy");
+    for (int i = 0; i < 1500; ++i) WriteFileBytes(folder + "\\n" + std::to_string(i) + ".txt", "x", 1);
+    CopyFileA(MediaPath("tone-440.mp3").c_str(), (folder + "\\zz.mp3").c_str(), FALSE);
+
+    HANDLE player = StartProcess(PlayerCommand("\"" + folder + "\""));
+    HWND window = nullptr;
+    bool scanning = WaitFor([&] {
+        window = FindWindowA("OrvandelLumetraV3", nullptr);
+        char title[64] = {};
+        if (window) GetWindowTextA(window, title, sizeof title);
+        return strncmp(title, "Scanning for music files", 24) == 0;
+    }, 30000);
+    ASSERT_TRUE(scanning);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ProcessResult result = WaitForProcess(player, 30000);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u);
+    RemoveTree(folder);
+}
