@@ -37,7 +37,8 @@ void FormatBitRate(PlaybackSound* sound)
 void FormatFrequency(PlaybackSound* sound)
 {
     int rate = 0;
-    if (sound) rate = sound->GetStreamSource()->GetStreamFormat().sampleRate;
+    StreamSource* source = sound ? sound->GetStreamSource() : nullptr;
+    if (source) rate = source->GetStreamFormat().sampleRate;
     wsprintfW(frequencyText, L"%d Hz", rate);
 }
 
