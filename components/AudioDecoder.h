@@ -1,0 +1,64 @@
+// Decoders that turn an mp3, ogg or flac file into interleaved 16-bit PCM, chosen by the file's content.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace audio {
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// The part of an open file from start on (after a tag in front), as the decoders' callbacks see it.
+class SourceFile {
+public:
+    SourceFile(FilePtr file, int64_t start);
+    size_t Read(void* buffer, size_t bytes);
+    bool Seek(int64_t offset, int whence);  // SEEK_SET offsets count from start
+    int64_t Tell();                         // -1 on failure
+    int64_t Length();                       // -1 on failure
+    bool AtEnd();
+
+private:
+    FilePtr file;
+    int64_t start;
+};
+
+// One open source file. Not thread-safe: the output stream serialises every call.
+class AudioDecoder {
+public:
+    virtual ~AudioDecoder() = default;
+
+    int Channels() const { return channels; }
+    int Rate() const { return rate; }
+    // Length in frames (one sample per channel); 0 when the source does not tell.
+    uint64_t TotalFrames() const { return totalFrames; }
+
+    // Decodes up to maxFrames frames into out (Channels() samples each). Returns fewer only at
+    // the end of the stream or when decoding failed; 0 means nothing more will come.
+    size_t Read(int16_t* out, size_t maxFrames);
+    // Moves so that the next Read starts at frame. False when the source cannot move there.
+    virtual bool SeekTo(uint64_t frame) = 0;
+
+protected:
+    // Decodes at least one frame unless the stream is over; may return less than maxFrames.
+    virtual size_t ReadSome(int16_t* out, size_t maxFrames) = 0;
+
+    int channels = 0;
+    int rate = 0;
+    uint64_t totalFrames = 0;
+};
+
+// Opens path (8-bit ANSI) with the decoder its content calls for. Null when the file is missing,
+// unreadable or not audio this engine plays (only mono and stereo).
+std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path);
+
+std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source);
+std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source);
+std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source);
+
+}  // namespace audio
