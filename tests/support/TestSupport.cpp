@@ -103,5 +103,12 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
 
 DWORD GdiObjectCount()
 {
-    return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (count != 0) return count;
+    // Wine does not count GDI objects for GetGuiResources. It does accept a handle that is just a
+    // table index (no generation in the high word) for any live object, so count the table's live
+    // entries instead.
+    for (ULONG_PTR index = 1; index < 0x10000; ++index)
+        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index))) ++count;
+    return count;
 }
