@@ -45,12 +45,13 @@ struct NamedEntry {
     std::wstring sortKey;
 };
 
+// An ANSI character never needs more than one UTF-16 unit per byte.
 std::wstring AnsiToWide(const std::string& text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(length > 0 ? length : 0, L'\0');
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], length);
-    }
+    std::wstring wide(text.size(), L'\0');
+    int length = text.empty() ? 0
+                              : MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                                    static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? length : 0);
     return wide;
 }
 
@@ -103,8 +104,11 @@ public:
         if (attributes == INVALID_FILE_ATTRIBUTES) return false;
 
         std::vector<std::string> wanted = CopyFilters();
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ScanFolderTree(target, wanted) > 0;
-        if (!IsWanted(target.c_str(), wanted)) return false;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!EndsWithSeparator(target)) target += '\\';
+            return ScanFolderTree(target, wanted) > 0;
+        }
+        if (!IsWanted(PathFindFileNameA(target.c_str()), wanted)) return false;
         std::vector<std::string> single(1, target);
         return Append(single) > 0;
     }
@@ -130,8 +134,8 @@ private:
         return filters;
     }
 
-    static bool IsWanted(const char* path, const std::vector<std::string>& wanted) {
-        const char* name = PathFindFileNameA(path);
+    // '.' is never the second byte of a double-byte character, so a byte search finds it.
+    static bool IsWanted(const char* name, const std::vector<std::string>& wanted) {
         const char* dot = strrchr(name, '.');
         if (!dot) return false;
         std::string extension = LowerAscii(dot + 1);
@@ -139,6 +143,7 @@ private:
     }
 
     // Depth first, without recursion: a folder's files, then its subfolders in name order.
+    // Folders travel with their trailing separator, so names are simply appended.
     size_t ScanFolderTree(const std::string& root, const std::vector<std::string>& wanted) {
         size_t appended = 0;
         std::vector<std::string> pending(1, root);
@@ -150,27 +155,20 @@ private:
 
             std::vector<std::string> paths;
             paths.reserve(files.size());
-            for (const NamedEntry& file : files) paths.push_back(JoinPath(folder, file.name));
+            for (const NamedEntry& file : files) paths.push_back(folder + file.name);
             appended += Append(paths);
             // Pushed last-first so that the first subfolder is taken next.
             for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-                pending.push_back(JoinPath(folder, it->name));
+                pending.push_back(folder + it->name + '\\');
             }
         }
         return appended;
     }
 
-    static std::string JoinPath(const std::string& folder, const std::string& name) {
-        std::string path(folder);
-        if (!EndsWithSeparator(path)) path += '\\';
-        path += name;
-        return path;
-    }
-
     static void ListFolder(const std::string& folder, const std::vector<std::string>& wanted,
                            std::vector<NamedEntry>& files, std::vector<NamedEntry>& folders) {
         WIN32_FIND_DATAA found;
-        FindHandle find(FindFirstFileExA(JoinPath(folder, "*").c_str(), FindExInfoBasic, &found,
+        FindHandle find(FindFirstFileExA((folder + '*').c_str(), FindExInfoBasic, &found,
                                          FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (!find.IsValid()) return;
         do {
