@@ -1,4 +1,4 @@
-// Tests of ImageButton: Check's answers and looks for mouse sequences, redraws, loading, leaks.
+// Tests of ImageButton: Check's answers and looks for mouse sequences, redraws and loading.
 #include "components/ImageButton.h"
 
 #include "SkinTestImages.h"
@@ -164,27 +164,6 @@ TEST_F(ImageButtonTest, AMissingLookThrowsAMessageNamingItsFile) {
         EXPECT_NE(std::string::npos, std::string(message).find(missing)) << message;
     }
     EXPECT_THROW(ImageButton(Widen(missing).c_str(), 0, 0, 10, 10), const char*);
-}
-
-TEST_F(ImageButtonTest, LookChangesOverADeviceContextLeakNoGdiObjects) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP target = CreateCompatibleBitmap(screen, 40, 40);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ previous = SelectObject(memory, target);
-
-    DWORD before = GdiObjectCount();
-    for (int i = 0; i < 100; ++i) {
-        Gdiplus::Graphics graphics(memory);
-        button->Check(kIn, kIn, false, &graphics);
-        button->Check(kIn, kIn, true, &graphics);
-        button->Check(kOut, kOut, false, &graphics);
-    }
-    EXPECT_EQ(before, GdiObjectCount());
-
-    SelectObject(memory, previous);
-    DeleteObject(target);
-    DeleteDC(memory);
 }
 
 }  // namespace

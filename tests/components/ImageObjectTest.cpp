@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -45,17 +47,15 @@ TEST_F(ImageObjectTest, DrawsTheImageScaledToItsRectangle) {
     EXPECT_EQ(kClear, canvas.At(2, 2));
     EXPECT_EQ(kClear, canvas.At(28, 15));
     EXPECT_EQ(kClear, canvas.At(15, 28));
-}
 
-TEST_F(ImageObjectTest, DrawFollowsMembersChangedAfterConstruction) {
-    ImageObject object(redPath.c_str(), 0, 0, 10, 10);
-    object.x = 20;
+    // The members as they are at the time of the call.
+    object.x = 30;
     object.height = 5;
-    Canvas canvas(40, 40);
+    canvas.Clear();
     object.Draw(&canvas.graphics);
-    EXPECT_EQ(kClear, canvas.At(5, 2));
-    EXPECT_EQ(kRed, canvas.At(25, 2));
-    EXPECT_EQ(kClear, canvas.At(25, 7));
+    EXPECT_EQ(kClear, canvas.At(15, 6));
+    EXPECT_EQ(kRed, canvas.At(35, 6));
+    EXPECT_EQ(kClear, canvas.At(35, 12));
 }
 
 // The seek progress: a strip green on its left half, blue on its right, revealed as width grows.
@@ -182,6 +182,28 @@ TEST_F(ImageObjectTest, DrawingOverADeviceContextLeaksNoGdiObjects) {
     SelectObject(memory, previous);
     DeleteObject(target);
     DeleteDC(memory);
+}
+
+// The build's theme files and the loader must agree on the format.
+TEST(ThemeFilesTest, EveryPictureTheBuildMadeLoads) {
+    std::vector<std::string> paths{TestBinFolder() + "About.mtx"};
+    std::string theme = TestBinFolder() + "DefaultTheme\\";
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((theme + "*.mtx").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do paths.push_back(theme + found.cFileName);
+        while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    ASSERT_GT(paths.size(), 1u) << "no theme beside the tests";
+    for (const std::string& path : paths) {
+        try {
+            ImageObject object(Widen(path).c_str(), 0, 0, 10, 10);
+            EXPECT_NE(nullptr, object.image);
+        } catch (const char* message) {
+            ADD_FAILURE() << message;
+        }
+    }
 }
 
 }  // namespace
