@@ -211,7 +211,14 @@ FolderScanner::~FolderScanner() { delete list; }
 
 bool FolderScanner::AddFilter(const char* extension) { return list->AddFilter(extension); }
 
-bool FolderScanner::Scan(const char* path) { return list->Scan(path); }
+bool FolderScanner::Scan(const char* path) {
+    // Scans run on intake workers, where nothing may escape; entries appended so far stay.
+    try {
+        return list->Scan(path);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
 
 int FolderScanner::GetNoOfFiles() { return list->GetNoOfFiles(); }
 
