@@ -29,6 +29,11 @@ ImageButton::~ImageButton() {
 }
 
 void ImageButton::Draw(Gdiplus::Graphics* graphics) {
+    if (!graphics) return;
+    // The looks have see-through parts (a glow, the space around a glyph). Drawn straight over the
+    // previous look they would pile up, so the button's place is first reset to the window's black.
+    Gdiplus::SolidBrush backdrop(Gdiplus::Color(0xFF000000));
+    graphics->FillRectangle(&backdrop, x, y, width, height);
     Gdiplus::Image* current = look == Pressed ? pressedImage : look == Hover ? hoverImage : normalImage;
     DrawSkinImage(graphics, current, x, y, width, height);
 }

@@ -28,6 +28,7 @@ public:
     ImageButton(const ImageButton&) = delete;
     ImageButton& operator=(const ImageButton&) = delete;
 
+    // Paints the current look over the window's black backdrop in the button's rectangle.
     void Draw(Gdiplus::Graphics* graphics);
     // Follows the mouse; redraws through graphics only when the look changes.
     // Returns Clicked (4), Held (3), Hovered (1) or Outside (0).

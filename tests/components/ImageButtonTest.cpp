@@ -167,3 +167,14 @@ TEST_F(ImageButtonTest, AMissingLookThrowsAMessageNamingItsFile) {
 }
 
 }  // namespace
+
+TEST_F(ImageButtonTest, ALookWithSeeThroughPartsHidesTheLookBefore) {
+    // Normal is red on its left half and see-through on its right; hover is green all over.
+    ASSERT_TRUE(WriteTestPng(normalPath, 10, 10, kRed, kClear, 5));
+    button.reset(new ImageButton(normalPath.c_str(), hoverPath.c_str(), pressedPath.c_str(), 10, 10, 20, 20));
+    canvas.Clear();
+    button->Check(kIn, kIn, false, &canvas.graphics);  // hover: green everywhere
+    button->Check(kOut, kOut, false, &canvas.graphics);  // back to normal
+    EXPECT_EQ(kRed, canvas.At(12, 20));
+    EXPECT_EQ(0xFF000000, canvas.At(27, 20)) << "the hover look shows through the normal one";
+}
