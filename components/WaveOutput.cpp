@@ -10,8 +10,10 @@ namespace {
 
 constexpr size_t kBufferCount = 4;
 constexpr DWORD kStopTimeoutMs = 3000;
-// Queries give the last known answer rather than wait behind a stalled device call.
+// Queries give the last known answer, and commands give up, rather than wait long behind a
+// stalled device call.
 constexpr auto kQueryWait = std::chrono::milliseconds(100);
+constexpr auto kCommandWait = std::chrono::milliseconds(2000);
 
 // The device sets WHDR_DONE from its own thread.
 bool IsDone(const WAVEHDR& header) {
@@ -181,16 +183,16 @@ void WaveOutput::CloseDevice() {
 }
 
 bool WaveOutput::Pause(bool pause) {
-    std::lock_guard<std::timed_mutex> guard(lock);
-    if (device == nullptr) return false;
+    std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(kCommandWait) || device == nullptr) return false;
     if ((pause ? waveOutPause(device) : waveOutRestart(device)) != MMSYSERR_NOERROR) return false;
     paused = pause;
     return true;
 }
 
 bool WaveOutput::SeekTo(uint64_t frame) {
-    std::lock_guard<std::timed_mutex> guard(lock);
-    if (device == nullptr) return false;
+    std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(kCommandWait) || device == nullptr) return false;
     waveOutReset(device);
     for (Buffer& buffer : buffers) {
         if (buffer.queued) waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));

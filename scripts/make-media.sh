@@ -28,6 +28,10 @@ lame --silent -b 128 "$work/440.wav" "$out/tone-440.mp3"
 # ones, so a length guessed from the first frame would be wrong.
 tone "$work/550.wav" 44100 2 16 2 550 pad 0 1
 lame --silent -V 2 "$work/550.wav" "$out/tone-550-vbr.mp3"
+# The same without the info frame (-t): only a scan of every frame gives its length, all 116
+# frames of 1152 samples (3030 ms) since nothing says how much of them is padding.
+tone "$work/1650.wav" 44100 2 16 2 1650 pad 0 1
+lame --silent -V 2 -t "$work/1650.wav" "$out/tone-1650-vbr-noinfo.mp3"
 
 tone "$work/660.wav" 48000 2 16 3 660
 oggenc -Q -q 4 -o "$out/tone-660.ogg" "$work/660.wav"
