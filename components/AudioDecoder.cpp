@@ -23,7 +23,9 @@ int64_t SkipId3v2(FILE* file) {
 
 }  // namespace
 
-SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), start(start) {}
+SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), start(start) {
+    _fseeki64(this->file.get(), start, SEEK_SET);
+}
 
 size_t SourceFile::Read(void* buffer, size_t bytes) {
     return fread(buffer, 1, bytes, file.get());
@@ -73,7 +75,6 @@ std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path) {
     char magic[4] = {};
     const bool haveMagic = _fseeki64(file.get(), audioStart, SEEK_SET) == 0 &&
                            fread(magic, 1, sizeof magic, file.get()) == sizeof magic;
-    if (_fseeki64(file.get(), 0, SEEK_SET) != 0) return nullptr;
     if (!haveMagic && audioStart == 0) return nullptr;  // shorter than any frame or header
 
     // mpg123 reads (and skips) the tag itself; the others see the file from their magic on.
