@@ -126,6 +126,9 @@ void WaveOutput::FillBuffers() {
             buffer.queued = false;
         }
     }
+    // Nothing is queued while paused: a device whose queue ran empty (after a seek) would be
+    // started again by the next buffer on some systems, pause or not.
+    if (paused.load()) return;
     for (Buffer& buffer : buffers) {
         if (sourceEnded) return;
         if (buffer.queued) continue;
@@ -187,6 +190,7 @@ bool WaveOutput::Pause(bool pause) {
     if (!guard.try_lock_for(kCommandWait) || device == nullptr) return false;
     if ((pause ? waveOutPause(device) : waveOutRestart(device)) != MMSYSERR_NOERROR) return false;
     paused = pause;
+    if (!pause) SetEvent(wake);  // refill what was held back while paused
     return true;
 }
 
@@ -198,7 +202,8 @@ bool WaveOutput::SeekTo(uint64_t frame) {
         if (buffer.queued) waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));
         buffer.queued = false;
     }
-    // A reset device starts again with the next write; a paused sound must stay paused.
+    // A reset device starts again with the next write; a paused sound must stay paused (and the
+    // output thread holds its buffers back until the sound resumes).
     if (paused.load()) waveOutPause(device);
 
     bool moved = true;
