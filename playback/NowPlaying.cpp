@@ -3,6 +3,8 @@
 
 #include <id3/tag.h>
 
+#include <climits>
+
 #include "app/PlayerState.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
@@ -46,13 +48,17 @@ void FormatFrequency(PlaybackSound* sound)
 
 int BitRateKbps(unsigned sizeBytes, unsigned lengthMs)
 {
-    // Bits per millisecond are kilobits per second; rounded half up.
-    return static_cast<int>(static_cast<double>(sizeBytes) * 8.0 / static_cast<double>(lengthMs) + 0.5);
+    if (lengthMs == 0) return 0;
+    // Bits per millisecond are kilobits per second; rounded half up. Both numbers come from the
+    // file: a huge file that claims to last a moment would not fit an int, so it is held at the top.
+    double rate = static_cast<double>(sizeBytes) * 8.0 / static_cast<double>(lengthMs) + 0.5;
+    return rate >= static_cast<double>(INT_MAX) ? INT_MAX : static_cast<int>(rate);
 }
 
 void ClearNowPlaying()
 {
     // Everything that points into the record goes with it, in one step under the lock.
+    StateLock lock(stateLock);
     if (trackAlbumArt) trackAlbumArt->ReleaseImage();
     albumArt = defaultAlbumArt;
     titleText = artistText = albumText = yearText = publisherText = copyrightText = nullptr;
