@@ -32,6 +32,8 @@ void DrawPlayPauseButton(HWND window)
 
 // Starts the index-th file. A track whose record cannot be read (the tag object could not be
 // made) counts as not started: its sound is let go, so nothing plays that the window cannot show.
+// The start has already ended the sound before it, so nothing is loaded then and the window
+// goes back to the About picture rather than show a track without texts.
 bool StartTrack(int index, bool onlyWithSound = false)
 {
     if (!engine || !scanner || !engine->StartPlaying(scanner->GetFileName(index))) return false;
@@ -44,6 +46,7 @@ bool StartTrack(int index, bool onlyWithSound = false)
             engine->ActiveSound->ReleaseSound();
             engine->ActiveSound = nullptr;
         }
+        idle = true;
         return false;
     }
     return true;
