@@ -100,7 +100,7 @@ COLORREF PixelAt(HWND window, int x, int y)
 
 // --- bit rate and frequency --------------------------------------------------------------------
 
-TEST(BitRate, IsBitsPerMillisecondRoundedHalfUp)
+TEST(NowPlayingBitRate, IsBitsPerMillisecondRoundedHalfUp)
 {
     EXPECT_EQ(BitRateKbps(321000, 16000), 161);  // 160.5
     EXPECT_EQ(BitRateKbps(4000000, 200000), 160);
