@@ -11,15 +11,11 @@
 #include "intake/CommandIntake.h"
 #include "intake/DropIntake.h"
 #include "playback/ControlMouse.h"
+#include "playback/Transport.h"
 #include "render/MainView.h"
 #include "render/PlaylistView.h"
 
 namespace {
-
-void InvalidateWindow(HWND window)
-{
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
-}
 
 void ExtendGlassOverWindow(HWND window)
 {
@@ -108,12 +104,7 @@ void OnDropFiles(HWND window, HDROP drop)
 {
     {
         StateLock lock(stateLock);
-        if (engine && engine->ActiveSound) {
-            engine->ActiveSound->StopSound();
-            engine->ActiveSound->ReleaseSound();
-            engine->ActiveSound = nullptr;
-            currentIndex = 0;
-        }
+        if (UnloadSound()) currentIndex = 0;
     }
     scrollPos = 0;
     scrollTarget = 0;

@@ -13,24 +13,16 @@
 #include "intake/CommandText.h"
 #include "intake/Notification.h"
 #include "intake/ScanSession.h"
+#include "playback/Transport.h"
+#include "render/MainView.h"
 
 namespace {
-
-void InvalidateWindow(HWND window)
-{
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
-}
 
 // Replace mode: the old sound and list are gone before the first scan.
 void ClearPlaylistForReplace()
 {
     StateLock lock(stateLock);
-    if (engine && engine->ActiveSound) {
-        engine->ActiveSound->StopSound();
-        engine->ActiveSound->ReleaseSound();
-        engine->ActiveSound = nullptr;
-        currentIndex = 0;
-    }
+    if (UnloadSound()) currentIndex = 0;
     playlistVisible = false;
     playlistBuilt = false;
     idle = true;

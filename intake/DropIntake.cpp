@@ -9,6 +9,7 @@
 #include "components/FolderScanner.h"
 #include "intake/Notification.h"
 #include "intake/ScanSession.h"
+#include "render/MainView.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ void RunDropIntake(const DropArgs& args)
     }
     session.Finish();
     StartPlaybackIfIdle(args.window);
-    RedrawWindow(args.window, nullptr, nullptr, RDW_INVALIDATE);
+    InvalidateWindow(args.window);
     if (PlaylistCount() == 0) ShowNoMusicFoundNotification(args.window, L"Can't play given file(s)");
 }
 

@@ -13,11 +13,6 @@
 
 namespace {
 
-void InvalidateWindow(HWND window)
-{
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
-}
-
 void ChoosePlayPauseButton()
 {
     PlaybackSound* sound = engine->ActiveSound;
@@ -41,11 +36,7 @@ bool StartTrack(int index, bool onlyWithSound = false)
     try {
         UpdateNowPlaying(scanner->GetFileName(index));
     } catch (...) {
-        if (engine->ActiveSound) {
-            engine->ActiveSound->StopSound();
-            engine->ActiveSound->ReleaseSound();
-            engine->ActiveSound = nullptr;
-        }
+        UnloadSound();
         idle = true;
         return false;
     }
@@ -53,6 +44,16 @@ bool StartTrack(int index, bool onlyWithSound = false)
 }
 
 }  // namespace
+
+bool UnloadSound()
+{
+    StateLock lock(stateLock);
+    if (!engine || !engine->ActiveSound) return false;
+    engine->ActiveSound->StopSound();
+    engine->ActiveSound->ReleaseSound();
+    engine->ActiveSound = nullptr;
+    return true;
+}
 
 void TogglePlayPause(HWND window)
 {

@@ -8,3 +8,6 @@ void TogglePlayPause(HWND window);
 void PlayNextTrack(HWND window);
 void PlayPreviousTrack(HWND window);
 void PlayRandomTrack(HWND window);
+
+// Stops and releases the loaded sound and forgets it; false when none was loaded.
+bool UnloadSound();

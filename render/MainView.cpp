@@ -71,3 +71,8 @@ void RepaintControlLayer()
     Gdiplus::Graphics graphics(windowDC);
     PaintControlLayer(&graphics);
 }
+
+void InvalidateWindow(HWND window)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
+}

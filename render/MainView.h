@@ -10,3 +10,6 @@ void PaintControlLayer(Gdiplus::Graphics* graphics);
 void PaintMainView(HWND window);
 // Paints the control layer onto windowDC at once, without waiting for WM_PAINT.
 void RepaintControlLayer();
+// Marks the whole window for the next WM_PAINT (no erase, no immediate update; safe from a worker,
+// since it does not wait for the window thread).
+void InvalidateWindow(HWND window);
