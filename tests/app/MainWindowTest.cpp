@@ -84,33 +84,26 @@ TEST_F(MainWindow, HasTheFixedClassTitleStyleAndSize)
     EXPECT_EQ(FindWindowA("OrvandelLumetraV3", "Orvandel's Lumetra"), window);
 }
 
-TEST_F(MainWindow, ForwardedTextIsCopiedBoundedAndTerminated)
-{
-    SendForwardedText("abcdef", 3);  // no terminator within cbData
-    EXPECT_STREQ(commandText, "abc");
-    EXPECT_EQ(commandArgs.text, commandText);
-    EXPECT_EQ(commandArgs.window, window);
-    CloseIntakeDialog();
-
-    const char embedded[] = "Z:\\nothing\0tail";
-    SendForwardedText(embedded, sizeof embedded);  // the copy stops at the zero byte
-    EXPECT_STREQ(commandText, "Z:\\nothing");
-    CloseIntakeDialog();
-}
-
-TEST_F(MainWindow, ForwardedTextResetsTheOverlayAndStartsAnIntake)
+TEST_F(MainWindow, ForwardedTextIsCopiedBoundedAndStartsAnIntake)
 {
     playlistVisible = true;
     playlistBuilt = true;
     scrollPos = 96;
     scrollTarget = 48;
-    SendForwardedText("Z:\\no such folder", 18);
+    SendForwardedText("Z:\\no such folderXYZ", 17);  // no terminator within cbData
+    EXPECT_STREQ(commandText, "Z:\\no such folder");
+    EXPECT_EQ(commandArgs.text, commandText);
+    EXPECT_EQ(commandArgs.window, window);
     EXPECT_FALSE(playlistVisible);
     EXPECT_FALSE(playlistBuilt);
     EXPECT_EQ(scrollPos, 0);
     EXPECT_EQ(scrollTarget, 0);
-    std::vector<std::wstring> texts = CloseIntakeDialog();
-    EXPECT_TRUE(HasText(texts, L"Can't play given file(s)"));
+    EXPECT_TRUE(HasText(CloseIntakeDialog(), L"Can't play given file(s)"));
+
+    const char embedded[] = "Z:\\nothing\0tail";
+    SendForwardedText(embedded, sizeof embedded);  // the copy stops at the zero byte
+    EXPECT_STREQ(commandText, "Z:\\nothing");
+    CloseIntakeDialog();
 }
 
 TEST_F(MainWindow, EmptyForwardedTextStartsNothingButHidesTheOverlay)

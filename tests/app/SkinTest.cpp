@@ -190,6 +190,7 @@ TEST_F(BrokenInstall, MissingNextButtonIsReportedAndEndsWithOne)
     EXPECT_EQ(RunAndReadFailure(texts), 1u);
     EXPECT_TRUE(HasText(texts, L"Orvandel's Lumetra failed to load"));
     EXPECT_TRUE(HasText(texts, L"Some file(s) required to load the program are missing\nPlease reinstall the program."));
+    EXPECT_TRUE(HasText(texts, L"Hide technical details"));  // the details were opened by their toggle
     EXPECT_TRUE(MentionsFile(texts, L"Next.mtx"));
 }
 

@@ -49,18 +49,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Notifications, MissingSkinFileNamesTheFileInItsDetails)
-{
-    auto texts = ShowAndRead([&] { ShowLoadFailedNotification(owner, "Can't load image file: C:\\x\\Next.mtx"); }, false);
-    EXPECT_TRUE(HasText(texts, L"Orvandel's Lumetra failed to load"));
-    EXPECT_TRUE(HasText(texts, L"Some file(s) required to load the program are missing\nPlease reinstall the program."));
-    EXPECT_TRUE(HasText(texts, L"Show technical details"));
-
-    auto expanded = ShowAndRead([&] { ShowLoadFailedNotification(owner, "Can't load image file: C:\\x\\Next.mtx"); }, true);
-    EXPECT_TRUE(HasText(expanded, L"Can't load image file: C:\\x\\Next.mtx"));
-    EXPECT_TRUE(HasText(expanded, L"Hide technical details"));
-}
-
 TEST_F(Notifications, RuntimeErrorKeepsItsMisspelledText)
 {
     auto texts = ShowAndRead([&] { ShowRuntimeErrorNotification(owner, "std::bad_alloc"); }, true);
