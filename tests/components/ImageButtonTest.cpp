@@ -1,180 +1,85 @@
-// Tests of ImageButton: Check's answers and looks for mouse sequences, redraws and loading.
+// Tests of ImageButton: Check's answers and redraws for mouse sequences, and see-through looks.
 #include "components/ImageButton.h"
 
 #include "SkinTestImages.h"
-#include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
-// The button covers (10,10)-(29,29) of a 40 by 40 canvas; (20,20) is inside, (35,35) outside.
+// The button covers (10,10)-(29,29) of the canvas; (20,20) is inside, (35,35) outside.
 const int kIn = 20;
 const int kOut = 35;
 
-class ImageButtonTest : public testing::Test {
+// One mouse message: where, the left button, Check's answer and what it drew at (kIn, kIn).
+struct Step { int x, y; bool down; int result; Gdiplus::ARGB drawn; };
+
+class ImageButtonTest : public SkinImageTest {
 protected:
     void SetUp() override {
-        folder = MakeTempFolder("button");
-        normalPath = Widen(folder + "\\Normal.mtx");
-        hoverPath = Widen(folder + "\\Hover.mtx");
-        pressedPath = Widen(folder + "\\Pressed.mtx");
-        ASSERT_TRUE(WriteTestPng(normalPath, 10, 10, kRed));
-        ASSERT_TRUE(WriteTestPng(hoverPath, 10, 10, kGreen));
-        ASSERT_TRUE(WriteTestPng(pressedPath, 10, 10, kBlue));
-        button.reset(new ImageButton(normalPath.c_str(), hoverPath.c_str(), pressedPath.c_str(), 10, 10, 20, 20));
-    }
-    void TearDown() override {
-        button.reset();
-        RemoveTree(folder);
+        hover = Png("Hover.mtx", 10, 10, kGreen);
+        button.reset(new ImageButton(Png("Normal.mtx", 10, 10, kRed).c_str(), hover.c_str(),
+                                     Png("Pressed.mtx", 10, 10, kBlue).c_str(), 10, 10, 20, 20));
     }
 
-    // Checks with a cleared canvas and tells what the check drew: a look's colour, or kClear.
-    int CheckAndSee(int x, int y, bool down, Gdiplus::ARGB& drawn) {
-        canvas.Clear();
-        int result = button->Check(x, y, down, &canvas.graphics);
-        drawn = canvas.At(kIn, kIn);
-        return result;
+    // Sends each step to Check over a cleared canvas; kClear as drawn means no redraw.
+    void Follow(const std::vector<Step>& steps) {
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const Step& step = steps[i];
+            Clear();
+            EXPECT_EQ(step.result, button->Check(step.x, step.y, step.down, &graphics)) << "step " << i;
+            EXPECT_EQ(step.drawn, At(kIn, kIn)) << "step " << i;
+        }
     }
 
-    std::string folder;
-    std::wstring normalPath, hoverPath, pressedPath;
+    std::wstring hover;
     std::unique_ptr<ImageButton> button;
-    Canvas canvas{40, 40};
 };
 
-TEST_F(ImageButtonTest, HoverPressAndReleaseOverTheButtonIsAClick) {
-    Gdiplus::ARGB drawn;
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kOut, kOut, false, drawn));
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(kIn, kIn, false, drawn));
-    EXPECT_EQ(kGreen, drawn);
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(kBlue, drawn);
-    EXPECT_EQ(ImageButton::Pressed, button->look);
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn + 5, kIn, true, drawn));
-    EXPECT_EQ(ImageButton::Clicked, CheckAndSee(kIn + 5, kIn, false, drawn));
-    EXPECT_EQ(kGreen, drawn);
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(kIn, kIn, false, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kOut, kIn, false, drawn));
-    EXPECT_EQ(kRed, canvas.At(kIn, kIn));
+// Enters and leaves over the rectangle's edges: (10,10) and (29,29) are in, (9,y), (30,y), (x,9) and (x,30) out.
+TEST_F(ImageButtonTest, HoverPressAndReleaseOverTheButtonIsAClickAndRedrawsOnlyOnChange) {
+    Follow({{9, 20, false, ImageButton::Outside, kClear},
+            {10, 10, false, ImageButton::Hovered, kGreen},
+            {29, 29, false, ImageButton::Hovered, kClear},
+            {kIn, kIn, true, ImageButton::Held, kBlue},
+            {kIn + 3, kIn, true, ImageButton::Held, kClear},
+            {kIn + 3, kIn, false, ImageButton::Clicked, kGreen},
+            {30, 29, false, ImageButton::Outside, kRed},
+            {29, 30, false, ImageButton::Outside, kClear},
+            {20, 9, false, ImageButton::Outside, kClear}});
 }
 
-TEST_F(ImageButtonTest, APressWithoutAPrecedingMoveStillCounts) {
-    // After play turns into pause the new button's first message can be the press itself.
-    Gdiplus::ARGB drawn;
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(kBlue, drawn);
-    EXPECT_EQ(ImageButton::Clicked, CheckAndSee(kIn, kIn, false, drawn));
-    // A double click arrives as two press-and-release pairs.
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(ImageButton::Clicked, CheckAndSee(kIn, kIn, false, drawn));
+// After play turns into pause the new button's first message can be the press itself; a double
+// click comes as two press-and-release pairs.
+TEST_F(ImageButtonTest, DraggingOffWhileHeldLooksNormalAndComingBackStillClicks) {
+    Follow({{kIn, kIn, true, ImageButton::Held, kBlue},
+            {kOut, kOut, true, ImageButton::Outside, kRed},
+            {kIn, kIn, true, ImageButton::Held, kBlue},
+            {kIn, kIn, false, ImageButton::Clicked, kGreen},
+            {kIn, kIn, true, ImageButton::Held, kBlue},
+            {kIn, kIn, false, ImageButton::Clicked, kGreen}});
 }
 
-TEST_F(ImageButtonTest, EdgesOfTheRectangle) {
-    Gdiplus::ARGB drawn;
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(10, 10, false, drawn));
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(29, 29, false, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(30, 29, false, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(29, 30, false, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(9, 20, false, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(20, 9, false, drawn));
+TEST_F(ImageButtonTest, APressThatStartsOrEndsOutsideIsNoClick) {
+    Follow({{kOut, kOut, true, ImageButton::Outside, kClear},
+            {kIn, kIn, true, ImageButton::Outside, kClear},
+            {kIn, kIn, false, ImageButton::Hovered, kGreen},
+            {kIn, kIn, true, ImageButton::Held, kBlue},
+            {kOut, kOut, true, ImageButton::Outside, kRed},
+            {kOut, kOut, false, ImageButton::Outside, kClear},
+            {kIn, kIn, false, ImageButton::Hovered, kGreen},
+            {kIn, kIn, false, ImageButton::Hovered, kClear}});
 }
-
-TEST_F(ImageButtonTest, DraggingOffWhileHeldLooksNormalAndComesBackPressed) {
-    Gdiplus::ARGB drawn;
-    CheckAndSee(kIn, kIn, false, drawn);
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kOut, kOut, true, drawn));
-    EXPECT_EQ(kRed, drawn);
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(kBlue, drawn);
-    EXPECT_EQ(ImageButton::Clicked, CheckAndSee(kIn, kIn, false, drawn));
-}
-
-TEST_F(ImageButtonTest, ReleaseOutsideForgetsThePress) {
-    Gdiplus::ARGB drawn;
-    EXPECT_EQ(ImageButton::Held, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kOut, kOut, true, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kOut, kOut, false, drawn));
-    EXPECT_FALSE(button->armed);
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(kIn, kIn, false, drawn));
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(kIn, kIn, false, drawn));
-}
-
-TEST_F(ImageButtonTest, PressStartedElsewhereIsNeitherHeldNorAClick) {
-    Gdiplus::ARGB drawn;
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kOut, kOut, true, drawn));
-    EXPECT_EQ(ImageButton::Outside, CheckAndSee(kIn, kIn, true, drawn));
-    EXPECT_EQ(kClear, drawn);
-    EXPECT_EQ(ImageButton::Normal, button->look);
-    EXPECT_EQ(ImageButton::Hovered, CheckAndSee(kIn, kIn, false, drawn));
-    EXPECT_EQ(kGreen, drawn);
-}
-
-TEST_F(ImageButtonTest, RedrawsOnlyWhenTheLookChanges) {
-    Gdiplus::ARGB drawn;
-    CheckAndSee(kIn, kIn, false, drawn);
-    EXPECT_EQ(kGreen, drawn);
-    CheckAndSee(kIn + 3, kIn + 3, false, drawn);
-    EXPECT_EQ(kClear, drawn);
-    CheckAndSee(kIn, kIn, true, drawn);
-    EXPECT_EQ(kBlue, drawn);
-    CheckAndSee(kIn + 1, kIn, true, drawn);
-    EXPECT_EQ(kClear, drawn);
-    CheckAndSee(kOut, kOut, false, drawn);
-    EXPECT_EQ(kRed, drawn);
-    CheckAndSee(kOut, kIn, false, drawn);
-    EXPECT_EQ(kClear, drawn);
-}
-
-TEST_F(ImageButtonTest, CheckWithoutGraphicsStillTracksTheMouse) {
-    EXPECT_EQ(ImageButton::Held, button->Check(kIn, kIn, true, nullptr));
-    EXPECT_EQ(ImageButton::Clicked, button->Check(kIn, kIn, false, nullptr));
-    EXPECT_EQ(ImageButton::Hover, button->look);
-    button->Draw(nullptr);
-}
-
-TEST_F(ImageButtonTest, DrawPaintsTheCurrentLookAtTheCurrentPlace) {
-    button->x = 0;
-    button->width = 10;
-    button->Draw(&canvas.graphics);
-    EXPECT_EQ(kRed, canvas.At(5, 15));
-    EXPECT_EQ(kClear, canvas.At(kIn, kIn));
-    button->look = ImageButton::Pressed;
-    button->Draw(&canvas.graphics);
-    EXPECT_EQ(kBlue, canvas.At(5, 15));
-}
-
-TEST_F(ImageButtonTest, OneImageServesEveryLook) {
-    ImageButton single(hoverPath.c_str(), 0, 0, 10, 10);
-    EXPECT_EQ(single.normalImage, single.hoverImage);
-    EXPECT_EQ(single.normalImage, single.pressedImage);
-    single.Check(5, 5, true, &canvas.graphics);
-    EXPECT_EQ(kGreen, canvas.At(5, 5));
-}
-
-TEST_F(ImageButtonTest, AMissingLookThrowsAMessageNamingItsFile) {
-    std::string missing = folder + "\\NoHover.mtx";
-    try {
-        ImageButton broken(normalPath.c_str(), Widen(missing).c_str(), pressedPath.c_str(), 0, 0, 10, 10);
-        FAIL() << "no exception";
-    } catch (const char* message) {
-        EXPECT_NE(std::string::npos, std::string(message).find(missing)) << message;
-    }
-    EXPECT_THROW(ImageButton(Widen(missing).c_str(), 0, 0, 10, 10), const char*);
-}
-
-}  // namespace
 
 TEST_F(ImageButtonTest, ALookWithSeeThroughPartsHidesTheLookBefore) {
     // Normal is red on its left half and see-through on its right; hover is green all over.
-    ASSERT_TRUE(WriteTestPng(normalPath, 10, 10, kRed, kClear, 5));
-    button.reset(new ImageButton(normalPath.c_str(), hoverPath.c_str(), pressedPath.c_str(), 10, 10, 20, 20));
-    canvas.Clear();
-    button->Check(kIn, kIn, false, &canvas.graphics);  // hover: green everywhere
-    button->Check(kOut, kOut, false, &canvas.graphics);  // back to normal
-    EXPECT_EQ(kRed, canvas.At(12, 20));
-    EXPECT_EQ(0xFF000000, canvas.At(27, 20)) << "the hover look shows through the normal one";
+    button.reset(new ImageButton(Png("Half.mtx", 10, 10, kRed, kClear, 5).c_str(), hover.c_str(), hover.c_str(),
+                                 10, 10, 20, 20));
+    button->Check(kIn, kIn, false, &graphics);
+    button->Check(kOut, kOut, false, &graphics);
+    EXPECT_EQ(kRed, At(12, 20));
+    EXPECT_EQ(0xFF000000, At(27, 20)) << "the hover look shows through the normal one";
 }
+
+}  // namespace

@@ -1,11 +1,15 @@
-// Test pictures for the skin image tests: .mtx files written as PNGs, and a canvas to draw on.
+// Test pictures for the skin image tests: a folder of .mtx files written as PNGs, and a canvas.
 #pragma once
+
+#include "support/TestSupport.h"
 
 #include <windows.h>
 #include <gdiplus.h>
 
+#include <gtest/gtest.h>
+
+#include <climits>
 #include <string>
-#include <vector>
 
 // Colours as GDI+ ARGB values; every look in the tests has its own.
 const Gdiplus::ARGB kRed = 0xFFFF0000;
@@ -13,52 +17,41 @@ const Gdiplus::ARGB kGreen = 0xFF00FF00;
 const Gdiplus::ARGB kBlue = 0xFF0000FF;
 const Gdiplus::ARGB kClear = 0x00000000;
 
-inline bool FindPngEncoder(CLSID& clsid) {
-    UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Writes a PNG whose columns from splitX on have the second colour (the whole image the first
-// colour when splitX is the width).
-inline bool WriteTestPng(const std::wstring& path, int width, int height, Gdiplus::ARGB left,
-                         Gdiplus::ARGB right = 0, int splitX = -1) {
-    if (splitX < 0) splitX = width;
-    Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(x < splitX ? left : right));
-    }
-    CLSID png;
-    return FindPngEncoder(png) && bitmap.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
-}
-
 inline std::wstring Widen(const std::string& text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(length > 0 ? length - 1 : 0, L'\0');
-    if (length > 1) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length);
+    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    wide.pop_back();
     return wide;
 }
 
-// A transparent ARGB bitmap with a graphics object over it.
-struct Canvas {
-    Gdiplus::Bitmap bitmap;
-    Gdiplus::Graphics graphics;
+// A fresh folder for the test's pictures, and a transparent canvas to draw them on.
+class SkinImageTest : public testing::Test {
+protected:
+    SkinImageTest() { Clear(); }
+    void TearDown() override { RemoveTree(folder); }
 
-    Canvas(int width, int height) : bitmap(width, height, PixelFormat32bppARGB), graphics(&bitmap) { Clear(); }
+    // Writes a PNG into the folder, its columns from splitX on in the second colour; its wide path.
+    std::wstring Png(const char* name, int width, int height, Gdiplus::ARGB left, Gdiplus::ARGB right = 0,
+                     int splitX = INT_MAX) {
+        const CLSID pngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+        Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(x < splitX ? left : right));
+        }
+        const std::wstring path = Widen(folder + "\\" + name);
+        EXPECT_EQ(Gdiplus::Ok, bitmap.Save(path.c_str(), &pngEncoder, nullptr)) << name;
+        return path;
+    }
+
     void Clear() { graphics.Clear(Gdiplus::Color(kClear)); }
     Gdiplus::ARGB At(int x, int y) {
         graphics.Flush(Gdiplus::FlushIntentionSync);
         Gdiplus::Color colour;
-        bitmap.GetPixel(x, y, &colour);
+        canvas.GetPixel(x, y, &colour);
         return colour.GetValue();
     }
+
+    std::string folder = MakeTempFolder("skin");
+    Gdiplus::Bitmap canvas{40, 40, PixelFormat32bppARGB};
+    Gdiplus::Graphics graphics{&canvas};
 };

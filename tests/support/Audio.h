@@ -10,35 +10,18 @@ struct CaptureFormat {
     int rate;
     int channels;
 
-    uint64_t FrameBytes() const { return static_cast<uint64_t>(channels) * 2; }
-    uint64_t BytesFor(int ms) const { return static_cast<uint64_t>(rate) * ms / 1000 * FrameBytes(); }
+    uint64_t BytesFor(int ms) const { return static_cast<uint64_t>(rate) * ms / 1000 * channels * 2; }
 };
 
-// Bytes captured so far; 0 when nothing was captured yet (or there is no capture).
-uint64_t CaptureSize();
-
-// Waits (pumping messages) until the capture holds at least size bytes.
+uint64_t CaptureSize();  // 0 without a capture
 bool WaitForCaptureSize(uint64_t size, int timeoutMs);
-
-// The captured frames from byte offset from up to to (0: to the end),
-// mixed to mono in [-1, 1].
+// The captured frames from byte offset from up to to (0: to the end), mixed to mono in [-1, 1].
 std::vector<float> ReadCapture(const CaptureFormat& format, uint64_t from, uint64_t to = 0);
 
-// Amplitude (0 to about 1) of a sine at freq in samples, by the Goertzel algorithm.
+// Amplitude (0 to about 1) of a sine at freq in samples.
 double ToneAmplitude(const std::vector<float>& samples, int rate, double freq);
-
-// The candidate frequency that is clearly present (amplitude at least minAmplitude and well above
-// every other candidate), or 0 when there is none.
-int DominantTone(const std::vector<float>& samples, int rate, const std::vector<int>& candidates,
-                 double minAmplitude = 0.1);
-
-// The dominant candidate of each consecutive window of windowMs (0 where none dominates).
+// The candidate at least 0.1 loud and four times louder than any other, or 0 when none is.
+int DominantTone(const std::vector<float>& samples, int rate, const std::vector<int>& candidates);
+// The dominant candidate of each consecutive window of windowMs.
 std::vector<int> ToneTrack(const std::vector<float>& samples, int rate, const std::vector<int>& candidates,
                            int windowMs);
-
-// Index of the first and one past the last sample louder than threshold; {0, 0} when all are quiet.
-struct SoundSpan {
-    size_t begin;
-    size_t end;
-};
-SoundSpan AudibleSpan(const std::vector<float>& samples, float threshold = 0.05f);
