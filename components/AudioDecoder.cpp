@@ -32,6 +32,7 @@ size_t SourceFile::Read(void* buffer, size_t bytes) {
 }
 
 bool SourceFile::Seek(int64_t offset, int whence) {
+    clearerr(file.get());  // a file read to its end stays "at end" after _fseeki64 on this runtime
     if (whence == SEEK_SET) offset += start;
     if (whence == SEEK_CUR || whence == SEEK_SET || whence == SEEK_END) {
         return _fseeki64(file.get(), offset, whence) == 0 && _ftelli64(file.get()) >= start;

@@ -204,6 +204,14 @@ TEST_F(PlaybackEngineTest, EndsAfterEverySamplePlayedOnceAndCanBeSentBack) {
     EXPECT_TRUE(WaitForEnd(3000));
 }
 
+TEST_F(PlaybackEngineTest, AnEndedFlacCanBeSentBackToo) {
+    ASSERT_TRUE(Start("tone-770.flac"));
+    ASSERT_TRUE(WaitForEnd(3000));
+    EXPECT_TRUE(engine.Seek(0.5f));
+    EXPECT_FALSE(engine.ActiveSound->HasEnded());
+    EXPECT_TRUE(WaitForEnd(3000));
+}
+
 TEST_F(PlaybackEngineTest, StartingAnotherFileEndsTheFirst) {
     ASSERT_TRUE(Start("tone-440.mp3"));
     PlaybackSound* first = engine.ActiveSound;
