@@ -1,5 +1,6 @@
 // The folder scanner: walks folders with the ANSI find functions and keeps the found paths.
 #include "components/FolderScanner.h"
+#include "components/Win32Handles.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -14,22 +15,6 @@
 #include <vector>
 
 namespace {
-
-// Closes a find handle on every way out of a folder listing.
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle(handle) {}
-    ~FindHandle() {
-        if (handle != INVALID_HANDLE_VALUE) FindClose(handle);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    bool IsValid() const { return handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
 
 std::string LowerAscii(const char* text) {
     std::string lower(text);

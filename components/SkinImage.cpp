@@ -1,5 +1,6 @@
 // Loading and drawing of skin pictures, shared by ImageObject and ImageButton.
 #include "components/SkinImage.h"
+#include "components/Win32Handles.h"
 
 #include <shlwapi.h>
 
@@ -14,25 +15,6 @@ namespace {
 const DWORD kMaxFileBytes = 32 * 1024 * 1024;
 const UINT kMaxSide = 8192;
 const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle(handle) {}
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool IsValid() const { return handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
-
-struct ComRelease {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
 
 // Keeps a bitmap's pixels locked for the life of the object.
 class LockedBits {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "components/Win32Handles.h"
 #include "intake/Notification.h"
 
 namespace {
@@ -36,19 +37,6 @@ void CopyUnicodeText(const ID3_Field* field, wchar_t* slot, int capacity)
     if (written > 0 && slot[written - 1] >= 0xD800 && slot[written - 1] <= 0xDBFF) --written;
     slot[written] = L'\0';
 }
-
-class GlobalMemory {
-public:
-    explicit GlobalMemory(SIZE_T size) : handle(GlobalAlloc(GMEM_ZEROINIT, size)) {}
-    ~GlobalMemory() { if (handle) GlobalFree(handle); }
-    GlobalMemory(const GlobalMemory&) = delete;
-    GlobalMemory& operator=(const GlobalMemory&) = delete;
-    HGLOBAL handle;
-};
-
-struct StreamRelease {
-    void operator()(IStream* stream) const { stream->Release(); }
-};
 
 }  // namespace
 
@@ -123,7 +111,7 @@ bool TrackInfo::ReadAlbumArt()
     if (!memory.handle) return true;
     IStream* rawStream = nullptr;
     if (FAILED(CreateStreamOnHGlobal(memory.handle, FALSE, &rawStream))) return true;
-    std::unique_ptr<IStream, StreamRelease> stream(rawStream);
+    std::unique_ptr<IStream, ComRelease> stream(rawStream);
     stream->Write(bytes, static_cast<ULONG>(size), nullptr);
     LARGE_INTEGER start = {};
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
