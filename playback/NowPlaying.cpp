@@ -73,12 +73,10 @@ void UpdateNowPlaying(const char* path)
     currentTrack = new TrackInfo(path);
     PointTextsInto(currentTrack);
 
-    if (trackAlbumArt) trackAlbumArt->ReleaseImage();
-    if (currentTrack->hasArt) {
-        if (trackAlbumArt) trackAlbumArt->SetImage(currentTrack->artThumbnail);
+    // ClearNowPlaying has let the old art go and shows the default art until a picture comes.
+    if (currentTrack->hasArt && trackAlbumArt) {
+        trackAlbumArt->SetImage(currentTrack->artThumbnail);
         albumArt = trackAlbumArt;
-    } else {
-        albumArt = defaultAlbumArt;
     }
 
     PlaybackSound* sound = engine ? engine->ActiveSound : nullptr;
