@@ -14,8 +14,8 @@ deps: setup
 	@./scripts/build-deps.sh >/dev/null
 
 # The dependency prefix is keyed by a hash of its recipe; configure again whenever it moves.
-build: deps
-	@deps=$$(./scripts/build-deps.sh | tail -n 1); \
+build: setup
+	@deps=$$(./scripts/build-deps.sh) || exit 1; deps=$$(printf '%s\n' "$$deps" | tail -n 1); \
 	if [ ! -f $(BUILD)/CMakeCache.txt ] || ! grep -q "LUMETRA_DEPS:.*=$$deps$$" $(BUILD)/CMakeCache.txt; then \
 	  cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-mingw-posix.cmake -DLUMETRA_DEPS=$$deps >/dev/null || exit 1; \
 	fi; \

@@ -14,13 +14,24 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
+# Two builds at once (two checkouts, CI beside a session) share the cache: one builds, the other
+# waits for it and then finds the prefix complete. The build goes into a folder of its own that is
+# renamed into place only when everything is installed, so no reader ever sees half a prefix.
+mkdir -p "$cache_root"
+exec 8>"$cache_root/$recipe_hash.lock"
+flock 8
+if [ -f "$prefix/.complete" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
 host=i686-w64-mingw32
 export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib
 jobs=$(nproc)
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumetra-deps.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-rm -rf "$prefix"
-mkdir -p "$prefix"
+final=$prefix
+prefix=$(mktemp -d "$cache_root/.$recipe_hash.building.XXXXXX")
+trap 'rm -rf "$work" "$prefix"' EXIT
 log=$work/build.log
 
 step() { echo "deps: $*" >&2; }
@@ -90,6 +101,11 @@ cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$her
 cmake --build "$work/gtest-build" -j"$jobs" >>"$log" 2>&1
 cmake --install "$work/gtest-build" >>"$log" 2>&1
 
+# The installed pkg-config, libtool and CMake files name the folder they were built in.
+grep -rlI --null -F "$prefix" "$prefix" | xargs -0 -r sed -i "s#$prefix#$final#g"
 touch "$prefix/.complete"
-step "done in $prefix"
-echo "$prefix"
+chmod 755 "$prefix"
+rm -rf "$final"
+mv "$prefix" "$final"
+step "done in $final"
+echo "$final"
