@@ -39,7 +39,7 @@ protected:
     {
         HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 10000);
         if (!dialog) return {};
-        std::vector<std::wstring> texts = DialogTexts(dialog);
+        std::vector<std::wstring> texts = ReadTaskDialog(dialog);
         CloseDialog(dialog);
         WaitFor([] { return !scanning; }, 5000);
         return texts;

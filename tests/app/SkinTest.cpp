@@ -149,25 +149,25 @@ protected:
     }
     void TearDown() override { RemoveTree(folder); }
 
-    // Runs the copy, reads the failure dialog it shows, presses OK; returns the exit code.
-    DWORD RunAndReadFailure(std::vector<std::wstring>& texts)
+    // Runs the copy, opens the details of the failure dialog it shows, reads it and presses OK.
+    void RunAndReadFailure(std::vector<std::wstring>& texts, DWORD& exitCode)
     {
-        HANDLE player = StartProcess("\"" + folder + "\\Lumetra.exe\"");
+        ChildProcess player("\"" + folder + "\\Lumetra.exe\"");
+        ASSERT_TRUE(player.Started());
         HWND dialog = nullptr;
-        WaitFor([&] {
+        ASSERT_TRUE(WaitFor([&] {
             dialog = FindWindowA("#32770", "Lumetra.exe");
-            return dialog && DialogTexts(dialog).size() > 2;
-        }, 20000);
-        if (dialog) {
-            HWND toggle = FindWindowExW(dialog, nullptr, nullptr, L"Show technical details");
-            if (toggle) SendMessageW(toggle, BM_CLICK, 0, 0);
-            WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide technical details"); }, 3000);
-            texts = DialogTexts(dialog);
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        }
-        ProcessResult result = WaitForProcess(player, 20000);
-        EXPECT_TRUE(result.finished);
-        return result.exitCode;
+            return dialog && IsWindowVisible(dialog);
+        }, 20000));
+        HWND toggle = WaitForControl(dialog, L"Show technical details", 10000);
+        ASSERT_NE(toggle, nullptr);
+        SendMessageW(toggle, BM_CLICK, 0, 0);
+        ASSERT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide technical details"); }, 10000));
+        texts = DialogTexts(dialog);
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        ProcessResult result = player.Wait(20000);
+        ASSERT_TRUE(result.finished);
+        exitCode = result.exitCode;
     }
 
     bool MentionsFile(const std::vector<std::wstring>& texts, const wchar_t* name)
@@ -187,7 +187,9 @@ TEST_F(BrokenInstall, MissingNextButtonIsReportedAndEndsWithOne)
 {
     ASSERT_TRUE(DeleteFileA((folder + "\\DefaultTheme\\Next.mtx").c_str()));
     std::vector<std::wstring> texts;
-    EXPECT_EQ(RunAndReadFailure(texts), 1u);
+    DWORD exitCode = 0;
+    ASSERT_NO_FATAL_FAILURE(RunAndReadFailure(texts, exitCode));
+    EXPECT_EQ(exitCode, 1u);
     EXPECT_TRUE(HasText(texts, L"Orvandel's Lumetra failed to load"));
     EXPECT_TRUE(HasText(texts, L"Some file(s) required to load the program are missing\nPlease reinstall the program."));
     EXPECT_TRUE(HasText(texts, L"Hide technical details"));  // the details were opened by their toggle
@@ -198,6 +200,8 @@ TEST_F(BrokenInstall, AboutPictureIsLookedForBesideTheProgramOnly)
 {
     ASSERT_TRUE(MoveFileA((folder + "\\About.mtx").c_str(), (folder + "\\DefaultTheme\\About.mtx").c_str()));
     std::vector<std::wstring> texts;
-    EXPECT_EQ(RunAndReadFailure(texts), 1u);
+    DWORD exitCode = 0;
+    ASSERT_NO_FATAL_FAILURE(RunAndReadFailure(texts, exitCode));
+    EXPECT_EQ(exitCode, 1u);
     EXPECT_TRUE(MentionsFile(texts, L"About.mtx"));
 }

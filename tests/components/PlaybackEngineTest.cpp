@@ -109,7 +109,7 @@ TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSound
     PlaybackSound* sound = engine.ActiveSound;
     EXPECT_FALSE(Start("random.mp3"));
     EXPECT_EQ(engine.ActiveSound, sound);
-    EXPECT_TRUE(WaitFor([&] { return engine.GetPlayPos() > 0.1f; }, 2000));
+    EXPECT_TRUE(WaitFor([&] { return engine.GetPlayPos() > 0.1f; }, 6000));
 }
 
 // The libraries' own file opening would take the path for UTF-8; it is in the ANSI code page.

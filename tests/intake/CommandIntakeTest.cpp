@@ -147,12 +147,10 @@ TEST_F(IntakeTest, NothingToPlayDialogExpandsToTheSupportedFiles)
     Intake("\"Z:\\no such folder\"");
     HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 10000);
     ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Show supported files list"); }, 3000));
-
-    HWND toggle = FindWindowExW(dialog, nullptr, nullptr, L"Show supported files list");
+    HWND toggle = WaitForControl(dialog, L"Show supported files list", 10000);
     ASSERT_NE(toggle, nullptr);
     SendMessageW(toggle, BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide supported files list"); }, 3000));
+    EXPECT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide supported files list"); }, 10000));
     std::vector<std::wstring> texts = DialogTexts(dialog);
     EXPECT_TRUE(HasText(texts, L"Supported music files are:\n> MPEG-1 Layer-3(*.mp3),\n> Ogg Vorbis(*.ogg),\n"
                                L"> Free Loseless Audio Codec(*.flac)"));

@@ -44,8 +44,7 @@ protected:
     {
         HWND dialog = WaitForDialog(ExecutableFileName().c_str(), timeoutMs);
         if (!dialog) return {};
-        WaitFor([&] { return DialogTexts(dialog).size() > 2; }, 2000);
-        std::vector<std::wstring> texts = DialogTexts(dialog);
+        std::vector<std::wstring> texts = ReadTaskDialog(dialog);
         CloseDialog(dialog);
         return texts;
     }

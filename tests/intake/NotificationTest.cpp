@@ -25,21 +25,26 @@ protected:
         std::thread shower(show);
         std::vector<std::wstring> texts;
         HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 10000);
-        if (dialog) {
-            WaitFor([&] { return DialogTexts(dialog).size() > 2; }, 3000);
-            texts = DialogTexts(dialog);
-            if (expand) {
-                for (const std::wstring& label : texts) {
-                    if (label.rfind(L"Show", 0) == 0 || label == L"See more details") {
-                        SendMessageW(FindWindowExW(dialog, nullptr, nullptr, label.c_str()), BM_CLICK, 0, 0);
-                        break;
-                    }
-                }
-                PumpMessagesFor(200);
+        texts = ReadTaskDialog(dialog);
+        EXPECT_FALSE(texts.empty()) << "no complete task dialog appeared";
+        if (expand && !texts.empty()) {
+            HWND toggle = nullptr;
+            for (const std::wstring& label : texts)
+                if (label.rfind(L"Show", 0) == 0 || label == L"See more details")
+                    toggle = WaitForControl(dialog, label.c_str(), 5000);
+            EXPECT_NE(toggle, nullptr) << "the dialog has no details toggle";
+            if (toggle) {
+                SendMessageW(toggle, BM_CLICK, 0, 0);
+                // The toggle's label turns into its expanded form once the details show.
+                WaitFor([&] {
+                    for (const std::wstring& label : DialogTexts(dialog))
+                        if (label.rfind(L"Hide", 0) == 0) return true;
+                    return false;
+                }, 5000);
                 texts = DialogTexts(dialog);
             }
-            CloseDialog(dialog);
         }
+        if (dialog) CloseDialog(dialog);
         shower.join();
         return texts;
     }

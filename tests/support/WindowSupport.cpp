@@ -68,6 +68,29 @@ std::vector<std::wstring> DialogTexts(HWND dialog)
     return texts;
 }
 
+HWND WaitForControl(HWND dialog, const wchar_t* text, int timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        found = nullptr;
+        for (HWND child = FindWindowExW(dialog, nullptr, nullptr, text); child;
+             child = FindWindowExW(dialog, child, nullptr, text)) {
+            if (IsWindowVisible(child)) {
+                found = child;
+                break;
+            }
+        }
+        return found != nullptr;
+    }, timeoutMs);
+    return found;
+}
+
+std::vector<std::wstring> ReadTaskDialog(HWND dialog)
+{
+    if (!dialog || !WaitForControl(dialog, L"OK", 10000)) return {};
+    return DialogTexts(dialog);
+}
+
 bool HasText(const std::vector<std::wstring>& texts, const std::wstring& text)
 {
     for (const std::wstring& t : texts)
@@ -114,25 +137,37 @@ void DestroyPlayerWindow(HWND window)
     }
 }
 
-HANDLE StartProcess(const std::string& commandLine)
+ChildProcess::ChildProcess(const std::string& commandLine, const char* currentFolder)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return nullptr;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, currentFolder, &startup, &info))
+        return;
     CloseHandle(info.hThread);
-    return info.hProcess;
+    handle = info.hProcess;
 }
 
-ProcessResult WaitForProcess(HANDLE process, int timeoutMs)
+ChildProcess::~ChildProcess()
+{
+    if (!handle) return;
+    if (WaitForSingleObject(handle, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(handle, 99);
+        WaitForSingleObject(handle, 10000);
+    }
+    CloseHandle(handle);
+}
+
+ProcessResult ChildProcess::Wait(int timeoutMs)
 {
     ProcessResult result;
-    if (!process) return result;
-    result.finished = WaitFor([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, timeoutMs);
-    if (!result.finished) TerminateProcess(process, 99);
-    GetExitCodeProcess(process, &result.exitCode);
-    CloseHandle(process);
+    if (!handle) return result;
+    result.finished = WaitFor([&] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    if (!result.finished) {
+        TerminateProcess(handle, 99);
+        WaitForSingleObject(handle, 10000);
+    }
+    GetExitCodeProcess(handle, &result.exitCode);
     return result;
 }

@@ -12,6 +12,12 @@ HWND WaitForDialog(const wchar_t* title, int timeoutMs);
 HWND WaitForDialogNoPump(const wchar_t* title, int timeoutMs);
 // Texts of every child window of a dialog, in Z order.
 std::vector<std::wstring> DialogTexts(HWND dialog);
+// The visible child of a window whose text is exactly text, waiting up to timeoutMs while pumping
+// this thread's messages; null when none came. Wine makes a task dialog's controls one by one, so
+// a test waits for the control it needs rather than for a number of children.
+HWND WaitForControl(HWND dialog, const wchar_t* text, int timeoutMs);
+// The texts of a task dialog once it is complete (its OK button is there); empty when it never is.
+std::vector<std::wstring> ReadTaskDialog(HWND dialog);
 bool HasText(const std::vector<std::wstring>& texts, const std::wstring& text);
 // Presses OK and waits for the dialog to go.
 void CloseDialog(HWND dialog);
@@ -29,7 +35,21 @@ struct ProcessResult {
     bool finished = false;
     DWORD exitCode = 0;
 };
-// Starts a process with the given command line; the handle is closed by WaitForProcess.
-HANDLE StartProcess(const std::string& commandLine);
-// Waits (pumping messages) for it to end; kills it after the timeout.
-ProcessResult WaitForProcess(HANDLE process, int timeoutMs);
+
+// A process a test started. However the test ends, a failed assertion included, the process is
+// ended (TerminateProcess) and waited for, so it never outlives the test holding ctest's pipes.
+class ChildProcess {
+public:
+    // Starts commandLine, in currentFolder when one is given.
+    explicit ChildProcess(const std::string& commandLine, const char* currentFolder = nullptr);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return handle != nullptr; }
+    // Waits (pumping messages) for the process to end by itself; ends it after the timeout.
+    ProcessResult Wait(int timeoutMs);
+
+private:
+    HANDLE handle = nullptr;
+};
