@@ -1,9 +1,14 @@
 # Lumetra: `make run` starts the player under Wine, `make test` runs the test suite.
 # Both install what is missing (Debian packages, cross-built dependencies) and build first.
+#
+# Two builds: $(BUILD) is the program users get (32-bit, in $(BUILD)/dist); $(TESTBUILD) is the same
+# code built for 64-bit Windows, which the tests and `make run` run under 64-bit Wine (32-bit Wine
+# needs a kernel that executes 32-bit binaries, which not every machine has).
 BUILD ?= build
+TESTBUILD ?= $(BUILD)/x64
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup deps build run test clean
+.PHONY: all setup deps build build-tests run test clean
 
 all: build
 
@@ -11,21 +16,29 @@ setup:
 	@./scripts/setup.sh
 
 deps: setup
-	@./scripts/build-deps.sh >/dev/null
+	@./scripts/build-deps.sh i686 >/dev/null && ./scripts/build-deps.sh x86_64 >/dev/null
 
-# The dependency prefix is keyed by a hash of its recipe; configure again whenever it moves.
-build: setup
-	@deps=$$(./scripts/build-deps.sh) || exit 1; deps=$$(printf '%s\n' "$$deps" | tail -n 1); \
-	if [ ! -f $(BUILD)/CMakeCache.txt ] || ! grep -q "LUMETRA_DEPS:.*=$$deps$$" $(BUILD)/CMakeCache.txt; then \
-	  cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-mingw-posix.cmake -DLUMETRA_DEPS=$$deps >/dev/null || exit 1; \
+# build_tree DIR ARCH CMAKE-ARGS: the dependency prefix is keyed by a hash of its recipe, so the
+# tree is configured again whenever it moves.
+define build_tree
+	@deps=$$(./scripts/build-deps.sh $(2)) || exit 1; deps=$$(printf '%s\n' "$$deps" | tail -n 1); \
+	if [ ! -f $(1)/CMakeCache.txt ] || ! grep -q "LUMETRA_DEPS:.*=$$deps$$" $(1)/CMakeCache.txt; then \
+	  cmake -S . -B $(1) -DCMAKE_TOOLCHAIN_FILE=cmake/$(2)-mingw-posix.cmake -DLUMETRA_DEPS=$$deps $(3) >/dev/null || exit 1; \
 	fi; \
-	cmake --build $(BUILD) -j$(JOBS)
+	cmake --build $(1) -j$(JOBS)
+endef
 
-run: build
-	@./scripts/run-player.sh $(BUILD)
+build: setup
+	$(call build_tree,$(BUILD),i686,-DLUMETRA_TESTS=OFF)
 
-test: build
-	@cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 300
+build-tests: setup
+	$(call build_tree,$(TESTBUILD),x86_64,-DLUMETRA_TESTS=ON -DLUMETRA_PRODUCT_EXE=$(abspath $(BUILD))/dist/Lumetra.exe)
+
+run: build-tests
+	@./scripts/run-player.sh $(TESTBUILD)
+
+test: build build-tests
+	@cd $(TESTBUILD) && ctest --output-on-failure -j$(JOBS) --timeout 300
 
 clean:
 	rm -rf $(BUILD)

@@ -10,7 +10,7 @@ void ShowNotification(HWND parent, PCWSTR icon, const wchar_t* mainInstruction, 
     memset(&config, 0, sizeof config);
     config.cbSize = sizeof config;
     config.hwndParent = parent;
-    config.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongA(parent, GWL_HINSTANCE));
+    config.hInstance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE));
     config.dwCommonButtons = TDCBF_OK_BUTTON;
     config.pszMainIcon = icon;
     config.pszMainInstruction = mainInstruction;

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Cross-builds the static libraries Lumetra links (id3lib, mpg123, libogg, libvorbis, libFLAC,
-# GoogleTest) from Debian's source packages into a cache outside the clone, keyed by a hash of
-# this recipe. Prints the prefix on its last line. A finished prefix is reused as it is.
+# Cross-builds, for the architecture given (i686 by default), the static libraries Lumetra links
+# (id3lib, mpg123, libogg, libvorbis, libFLAC, GoogleTest) from Debian's source packages into a
+# cache outside the clone, keyed by the architecture and a hash of this recipe. Prints the prefix on its last line. A finished prefix is reused as it is.
 set -Eeuo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-recipe_hash=$(cat "$0" "$here/cmake/i686-mingw-posix.cmake" | sha256sum | cut -c1-16)
+# The Windows architecture: i686 for the program users get, x86_64 for the build the tests run
+# (64-bit Wine runs where the kernel cannot execute 32-bit binaries).
+arch=${1:-i686}
+case "$arch" in i686|x86_64) ;; *) echo "deps: unknown architecture $arch" >&2; exit 2;; esac
+toolchain=$here/cmake/$arch-mingw-posix.cmake
+recipe_hash=$arch-$(cat "$0" "$toolchain" | sha256sum | cut -c1-16)
 cache_root=${LUMETRA_DEPS_CACHE:-/var/cache/lumetra-deps}
 prefix=$cache_root/$recipe_hash
 
@@ -25,7 +30,7 @@ if [ -f "$prefix/.complete" ]; then
   exit 0
 fi
 
-host=i686-w64-mingw32
+host=$arch-w64-mingw32
 export CC=$host-gcc-posix CXX=$host-g++-posix AR=$host-ar RANLIB=$host-ranlib
 jobs=$(nproc)
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumetra-deps.XXXXXX")
@@ -66,7 +71,7 @@ PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig autotools_build "$work/vorbis" \
 
 step "flac"
 fetch flac; unpack flac "$work/flac"
-cmake -S "$work/flac" -B "$work/flac-build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/i686-mingw-posix.cmake" \
+cmake -S "$work/flac" -B "$work/flac-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_CXXLIBS=OFF \
   -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF -DBUILD_DOCS=OFF -DINSTALL_MANPAGES=OFF \
   -DWITH_OGG=OFF -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF >>"$log" 2>&1
@@ -85,7 +90,8 @@ if [ -f "$work/mpg123/debian/patches/series" ]; then
     patch -d "$work/mpg123" -p1 <"$work/mpg123/debian/patches/$p" >>"$log" 2>&1
   done <"$work/mpg123/debian/patches/series"
 fi
-autotools_build "$work/mpg123" --with-cpu=x86 --enable-modules=no --with-audio=win32 \
+mpg123_cpu=x86; [ "$arch" = x86_64 ] && mpg123_cpu=x86-64
+autotools_build "$work/mpg123" --with-cpu=$mpg123_cpu --enable-modules=no --with-audio=win32 \
   --with-default-audio=win32 --with-network=none
 
 step "id3lib"
@@ -95,7 +101,7 @@ fetch id3lib3.8.3; unpack id3lib3.8.3 "$work/id3lib"
 autotools_build "$work/id3lib" CPPFLAGS="-DID3LIB_LINKOPTION=1 -I/usr/$host/include"
 
 step "googletest"
-cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/i686-mingw-posix.cmake" \
+cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
   -DINSTALL_GTEST=ON >>"$log" 2>&1
 cmake --build "$work/gtest-build" -j"$jobs" >>"$log" 2>&1

@@ -11,8 +11,9 @@ demo="Z:${demo_unix//\//\\}"
 exe=$build/dist/Lumetra.exe
 
 if [ -n "${DISPLAY:-}" ]; then
-  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  exec wine "$exe" "$demo"
+  # The build given is the 64-bit one (see the Makefile), run by 64-bit Wine's own loader.
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINELOADER=/usr/lib/wine/wine64
+  exec /usr/lib/wine/wine64 "$exe" "$demo"
 fi
 
 harness=$build/run-harness

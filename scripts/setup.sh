@@ -7,23 +7,21 @@ SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 PACKAGES=(
-  # cross compilers (posix thread model), resources, zlib for id3lib
+  # cross compilers (posix thread model), resources, zlib for id3lib: 32-bit for the program
+  # users get, 64-bit for the build the tests run
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-  mingw-w64-i686-dev libz-mingw-w64-dev
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev
   # building the dependencies from Debian's source packages
   cmake make dpkg-dev autoconf automake libtool pkg-config patch xz-utils bzip2
   googletest
-  # running and testing under Wine on a private X display
-  wine wine32:i386 xvfb x11-utils imagemagick
+  # running and testing under 64-bit Wine on a private X display
+  wine wine64 xvfb x11-utils imagemagick
   # test media and theme artwork
   sox lame vorbis-tools flac librsvg2-bin icoutils python3 fonts-dejavu-core
 )
 
 missing=()
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
-  NEED_UPDATE=1
-fi
 
 # apt-get source needs deb-src entries; add them beside the Debian entries once.
 if [ -f /etc/apt/sources.list.d/debian.sources ] && ! grep -q '^Types:.*deb-src' /etc/apt/sources.list.d/debian.sources \

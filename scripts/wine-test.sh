@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a Windows program of the build under Wine for the tests: a private win32 prefix made once,
+# Runs a Windows program of the build under Wine for the tests: a private 64-bit prefix made once,
 # a private Xvfb display, and ALSA set up so that waveOut output is captured to a file at real-time
 # pace. ctest uses it as the cross-compiling emulator.
 #   wine-test.sh [--harness DIR] PROGRAM.exe [ARGS...]   run a program
@@ -13,7 +13,12 @@ if [ "${1:-}" = --harness ]; then harness=$2; shift 2; fi
 mkdir -p "$harness"
 harness=$(cd "$harness" && pwd)
 
-export WINEPREFIX=$harness/prefix WINEARCH=win32 WINEDEBUG=-all
+# 64-bit Wine, called by its loader: Debian's wine wrapper prefers the 32-bit loader whenever it is
+# installed, and that one cannot start where the kernel does not execute 32-bit binaries.
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver64
+export WINELOADER=$wine WINESERVER=$wineserver
+export WINEPREFIX=$harness/prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono/Gecko prompts; a crash ends the process instead of waiting in the debugger.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$harness/asound.conf
@@ -53,15 +58,15 @@ CONF
 
 start_harness() {
   [ -f "$harness/asound.conf" ] || write_alsa_config
-  if [ ! -f "$WINEPREFIX/.lumetra-ready-2" ]; then
+  if [ ! -f "$WINEPREFIX/.lumetra-ready-64" ]; then
     rm -rf "$WINEPREFIX"
-    quiet wineboot -i
-    quiet wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f
+    quiet $wine wineboot -i
+    quiet $wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f
     # Xvfb has no window manager: unmanaged windows hide and close at once instead of Wine
     # waiting two seconds for a manager that never answers.
-    quiet wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-    quiet wineserver -w
-    touch "$WINEPREFIX/.lumetra-ready-2"
+    quiet $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
+    quiet $wineserver -w
+    touch "$WINEPREFIX/.lumetra-ready-64"
   fi
   xvfb_alive || start_xvfb || return 1
   # A persistent server and the session processes, started with stdio on /dev/null: otherwise
@@ -69,16 +74,16 @@ start_harness() {
   # An idle notepad keeps the session (services, the desktop's explorer) alive between tests,
   # so no test pays for starting it or has ctest wait on it.
   if ! { [ -f "$harness/session.pid" ] && kill -0 "$(cat "$harness/session.pid")" 2>/dev/null; }; then
-    quiet wineserver -p60
-    DISPLAY=:$(cat "$harness/display") setsid wine notepad.exe </dev/null >/dev/null 2>&1 9>&- &
+    quiet $wineserver -p60
+    DISPLAY=:$(cat "$harness/display") setsid $wine notepad.exe </dev/null >/dev/null 2>&1 9>&- &
     echo $! >"$harness/session.pid"
-    DISPLAY=:$(cat "$harness/display") quiet wine cmd /c exit 0
+    DISPLAY=:$(cat "$harness/display") quiet $wine cmd /c exit 0
   fi
   return 0
 }
 
 stop_harness() {
-  quiet wineserver -k
+  quiet $wineserver -k
   rm -f "$harness/session.pid"
   if xvfb_alive; then
     kill "$(cat "$harness/xvfb.pid")" 2>/dev/null
@@ -105,4 +110,4 @@ if [ -z "${LUMETRA_CAPTURE:-}" ]; then
   rm -f "$LUMETRA_CAPTURE"
 fi
 
-wine "$@"
+$wine "$@"
