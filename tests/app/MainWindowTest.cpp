@@ -37,11 +37,11 @@ protected:
     // Waits for the "nothing to play" dialog an intake shows for an empty outcome, and closes it.
     std::vector<std::wstring> CloseIntakeDialog()
     {
-        HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 10000);
+        HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 30000);
         if (!dialog) return {};
         std::vector<std::wstring> texts = ReadTaskDialog(dialog);
         CloseDialog(dialog);
-        WaitFor([] { return !scanning; }, 5000);
+        WaitFor([] { return !scanning; }, 30000);
         return texts;
     }
 
@@ -113,7 +113,7 @@ TEST_F(MainWindow, EmptyForwardedTextStartsNothingButHidesTheOverlay)
     ASSERT_NE(commandText, nullptr);
     EXPECT_STREQ(commandText, "");
     EXPECT_FALSE(playlistVisible);
-    EXPECT_EQ(WaitForDialog(ExecutableFileName().c_str(), 1000), nullptr);
+    EXPECT_EQ(WaitForDialog(ExecutableFileName().c_str(), 30000), nullptr);
 }
 
 TEST_F(MainWindow, ForwardedTextIsDroppedWhileScanning)
@@ -213,7 +213,7 @@ TEST_F(MainWindow, F1WhileScanningSaysWaitAndKeepsTheOverlay)
     std::vector<std::wstring> texts;
     std::wstring caption;
     std::thread watcher([&] {
-        HWND box = WaitForDialogNoPump(L"Lumetra", 10000);
+        HWND box = WaitForDialogNoPump(L"Lumetra", 30000);
         if (!box) return;
         wchar_t title[64] = {};
         GetWindowTextW(box, title, 64);

@@ -84,11 +84,11 @@ TEST(SingleInstance, SecondLaunchWithoutTextOnlyRestoresTheWindow)
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
     FakeRunningInstance running;
     ShowWindow(running.window, SW_MINIMIZE);
-    ASSERT_TRUE(WaitFor([&] { return IsIconic(running.window) != FALSE; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(running.window) != FALSE; }, 30000));
     ProcessResult result = ChildProcess(PlayerCommand("   ")).Wait(30000);
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0u);
-    EXPECT_TRUE(WaitFor([&] { return !IsIconic(running.window); }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(running.window); }, 30000));
     EXPECT_EQ(FakeRunningInstance::copyDataCount, 0);
     CloseHandle(mutex);
 }
@@ -137,7 +137,7 @@ TEST(SingleInstance, RealSecondLaunchHandsItsTextToTheFirst)
     bool told = WaitFor([&] {
         dialog = FindWindowA("#32770", "Lumetra.exe");
         return dialog && HasText(DialogTexts(dialog), L"Can't play given file(s)");
-    }, 20000);
+    }, 30000);
     ASSERT_TRUE(told);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 

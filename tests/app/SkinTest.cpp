@@ -158,11 +158,11 @@ protected:
         ASSERT_TRUE(WaitFor([&] {
             dialog = FindWindowA("#32770", "Lumetra.exe");
             return dialog && IsWindowVisible(dialog);
-        }, 20000));
-        HWND toggle = WaitForControl(dialog, L"Show technical details", 10000);
+        }, 30000));
+        HWND toggle = WaitForControl(dialog, L"Show technical details", 30000);
         ASSERT_NE(toggle, nullptr);
         SendMessageW(toggle, BM_CLICK, 0, 0);
-        ASSERT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide technical details"); }, 10000));
+        ASSERT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide technical details"); }, 30000));
         texts = DialogTexts(dialog);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ProcessResult result = player.Wait(20000);

@@ -26,7 +26,7 @@ TEST_F(IntakeTest, ReplaceScansTheFolderAndPlaysItsFirstFile)
     AddMedia("tone-770.flac");
     idle = true;
     Intake("\"" + folder + "\"");
-    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 30000));
     EXPECT_EQ(Count(), 3);
     EXPECT_FALSE(idle);
     EXPECT_EQ(currentIndex, 0);
@@ -40,18 +40,18 @@ TEST_F(IntakeTest, ReplaceScansTheFolderAndPlaysItsFirstFile)
         char title[64] = {};
         GetWindowTextA(window, title, sizeof title);
         return strcmp(title, "Orvandel's Lumetra") == 0 && (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    }, 5000));
+    }, 30000));
     EXPECT_TRUE(TakeDialog(500).empty());
 }
 
 TEST_F(IntakeTest, AppendKeepsTheSoundPlaying)
 {
     Intake("\"" + AddMedia("tone-440.mp3") + "\"");
-    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 30000));
     PlaybackSound* playing = Active();
 
     Intake("add_to_list \"" + AddMedia("tone-660.ogg") + "\" \"" + AddMedia("tone-770.flac") + "\"");
-    ASSERT_TRUE(WaitFor([] { return Count() == 3; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Count() == 3; }, 30000));
     ASSERT_TRUE(WaitForIntakeEnd());
     EXPECT_EQ(Active(), playing);
     StateLock lock(stateLock);
@@ -63,7 +63,7 @@ TEST_F(IntakeTest, AppendKeepsTheSoundPlaying)
 TEST_F(IntakeTest, ReplaceLetsTheOldSoundAndListGoBeforeScanning)
 {
     Intake("\"" + AddMedia("tone-440.mp3") + "\"");
-    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 30000));
     playlistVisible = true;
     playlistBuilt = true;
     currentIndex = 0;
@@ -96,7 +96,7 @@ TEST_F(IntakeTest, TheWindowShowsTheScanAndComesBackAfterIt)
             sawNoDrops |= !(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
         }
         return sawScanTitle && sawNoDrops;
-    }, 10000);
+    }, 30000);
     EXPECT_TRUE(sawScanTitle);
     EXPECT_TRUE(sawNoDrops);
     // The worker clears the gate first, then gives back drops and the title.
@@ -105,7 +105,7 @@ TEST_F(IntakeTest, TheWindowShowsTheScanAndComesBackAfterIt)
         GetWindowTextA(window, title, sizeof title);
         return !scanning && strcmp(title, "Orvandel's Lumetra") == 0 &&
                (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    }, 20000));
+    }, 30000));
 }
 
 TEST_F(IntakeTest, AppendToAnEmptyListThatFindsNothingCannotAdd)
@@ -120,7 +120,7 @@ TEST_F(IntakeTest, AppendInCapitalsThatAddsNothingToAListCannotAdd)
 {
     Intake("\"" + AddMedia("tone-440.mp3") + "\" \"" + AddMedia("tone-660.ogg") + "\" \"" +
            AddMedia("tone-770.flac") + "\"");
-    ASSERT_TRUE(WaitFor([] { return Count() == 3 && !scanning; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Count() == 3 && !scanning; }, 30000));
     std::string wave = folder + "\\sound.wav";
     WriteFileBytes(wave, "RIFF", 4);
 
@@ -137,20 +137,20 @@ TEST_F(IntakeTest, AppendInCapitalsThatAddsNothingToAListCannotAdd)
 TEST_F(IntakeTest, AppendThatAddsFilesShowsNothing)
 {
     Intake("add_to_list \"" + AddMedia("tone-440.mp3") + "\"");
-    ASSERT_TRUE(WaitFor([] { return Count() == 1 && !scanning; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Count() == 1 && !scanning; }, 30000));
     EXPECT_TRUE(TakeDialog(500).empty());
-    EXPECT_TRUE(WaitFor([] { return Active() != nullptr; }, 5000));  // nothing was loaded: it starts
+    EXPECT_TRUE(WaitFor([] { return Active() != nullptr; }, 30000));  // nothing was loaded: it starts
 }
 
 TEST_F(IntakeTest, NothingToPlayDialogExpandsToTheSupportedFiles)
 {
     Intake("\"Z:\\no such folder\"");
-    HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 10000);
+    HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 30000);
     ASSERT_NE(dialog, nullptr);
-    HWND toggle = WaitForControl(dialog, L"Show supported files list", 10000);
+    HWND toggle = WaitForControl(dialog, L"Show supported files list", 30000);
     ASSERT_NE(toggle, nullptr);
     SendMessageW(toggle, BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide supported files list"); }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide supported files list"); }, 30000));
     std::vector<std::wstring> texts = DialogTexts(dialog);
     EXPECT_TRUE(HasText(texts, L"Supported music files are:\n> MPEG-1 Layer-3(*.mp3),\n> Ogg Vorbis(*.ogg),\n"
                                L"> Free Loseless Audio Codec(*.flac)"));
@@ -165,6 +165,6 @@ TEST_F(IntakeTest, EachWorkerKeepsItsOwnText)
     Intake(first);
     Intake(second);
     EXPECT_STREQ(commandText, second.c_str());
-    ASSERT_TRUE(WaitFor([] { return Count() == 2 && !scanning; }, 10000));
+    ASSERT_TRUE(WaitFor([] { return Count() == 2 && !scanning; }, 30000));
     TakeDialog(1000);  // the two may overlap; whichever finished last may report, nothing crashes
 }

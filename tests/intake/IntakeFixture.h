@@ -23,7 +23,7 @@ protected:
     }
     void TearDown() override
     {
-        WaitFor([] { return !scanning; }, 10000);
+        WaitFor([] { return !scanning; }, 30000);
         CloseAllDialogs();
         DestroyPlayerWindow(window);
         RemoveTree(folder);

@@ -24,14 +24,14 @@ protected:
     {
         std::thread shower(show);
         std::vector<std::wstring> texts;
-        HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 10000);
+        HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 30000);
         texts = ReadTaskDialog(dialog);
         EXPECT_FALSE(texts.empty()) << "no complete task dialog appeared";
         if (expand && !texts.empty()) {
             HWND toggle = nullptr;
             for (const std::wstring& label : texts)
                 if (label.rfind(L"Show", 0) == 0 || label == L"See more details")
-                    toggle = WaitForControl(dialog, label.c_str(), 5000);
+                    toggle = WaitForControl(dialog, label.c_str(), 30000);
             EXPECT_NE(toggle, nullptr) << "the dialog has no details toggle";
             if (toggle) {
                 SendMessageW(toggle, BM_CLICK, 0, 0);
@@ -40,7 +40,7 @@ protected:
                     for (const std::wstring& label : DialogTexts(dialog))
                         if (label.rfind(L"Hide", 0) == 0) return true;
                     return false;
-                }, 5000);
+                }, 30000);
                 texts = DialogTexts(dialog);
             }
         }
