@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <uxtheme.h>
 
 // A kernel or find handle closed by Close; null and INVALID_HANDLE_VALUE mean none.
 template <BOOL(WINAPI* Close)(HANDLE)>
@@ -39,4 +40,67 @@ public:
 // Deleter for COM pointers held in a std::unique_ptr.
 struct ComRelease {
     void operator()(IUnknown* object) const { object->Release(); }
+};
+
+// A memory device context this code created (DeleteDC); never a window's DC, which is borrowed.
+class MemoryDC {
+public:
+    explicit MemoryDC(HDC compatibleWith) : dc(CreateCompatibleDC(compatibleWith)) {}
+    ~MemoryDC() {
+        if (dc) DeleteDC(dc);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC Get() const { return dc; }
+
+private:
+    HDC dc;
+};
+
+// A GDI object this code created (bitmap, font, brush, region), deleted at the end of the scope.
+// Declare it before the Selection that puts it into a DC, so the selection is undone first.
+template <typename T>
+class GdiObject {
+public:
+    explicit GdiObject(T object) : object(object) {}
+    ~GdiObject() {
+        if (object) DeleteObject(object);
+    }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+    T Get() const { return object; }
+
+private:
+    T object;
+};
+
+// Selects an object into a DC and selects the previous one back at the end of the scope. A null
+// object selects nothing.
+class Selection {
+public:
+    Selection(HDC dc, HGDIOBJ object) : dc(dc), previous(object ? SelectObject(dc, object) : nullptr) {}
+    ~Selection() {
+        if (previous && previous != HGDI_ERROR) SelectObject(dc, previous);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+private:
+    HDC dc;
+    HGDIOBJ previous;
+};
+
+// Visual-style data opened by this code (CloseThemeData); null when the class could not be opened.
+class ThemeData {
+public:
+    explicit ThemeData(const wchar_t* classList) : theme(OpenThemeData(nullptr, classList)) {}
+    ~ThemeData() {
+        if (theme) CloseThemeData(theme);
+    }
+    ThemeData(const ThemeData&) = delete;
+    ThemeData& operator=(const ThemeData&) = delete;
+    HTHEME Get() const { return theme; }
+
+private:
+    HTHEME theme;
 };
