@@ -61,3 +61,4 @@ bool mouseInList = false;
 bool lastMouseDown = false;
 
 int tick = 0;
+int shownProgressWidth = -1;

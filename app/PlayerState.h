@@ -135,3 +135,6 @@ extern bool lastMouseDown;
 
 // Playback timer.
 extern int tick;
+// The seek progress width last drawn over the seek bar; -1 once anything has painted over the bar
+// since, so the next tick draws the progress again. Window thread only.
+extern int shownProgressWidth;

@@ -1,5 +1,78 @@
 // Mouse behaviour of the buttons and the seek bar.
-// Not built yet: the buttons do not answer the mouse until it is.
 #include "playback/ControlMouse.h"
 
-void HandleControlMouse(LPARAM, HWND, WPARAM) {}
+#include <gdiplus.h>
+
+#include "app/PlayerState.h"
+#include "components/ImageButton.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "playback/PlaybackTimer.h"
+#include "playback/Transport.h"
+
+namespace {
+
+struct MouseEvent {
+    int x;
+    int y;
+    bool leftDown;
+    Gdiplus::Graphics* graphics;
+};
+
+int Ask(ImageButton* button, const MouseEvent& mouse)
+{
+    return button ? button->Check(mouse.x, mouse.y, mouse.leftDown, mouse.graphics) : ImageButton::Outside;
+}
+
+void ToggleRandomPlay(Gdiplus::Graphics* graphics)
+{
+    randomPlay = !randomPlay;
+    randomButton = randomPlay ? randomOnButton : randomOffButton;
+    if (randomButton) randomButton->Draw(graphics);
+}
+
+void SeekTo(int x, Gdiplus::Graphics* graphics)
+{
+    seekBar->Draw(graphics);
+    if (seekBar->width <= 0 || !seekProgress) return;
+    float fraction = static_cast<float>(x - seekBar->x) / static_cast<float>(seekBar->width);
+    if (engine && engine->ActiveSound) {
+        engine->Seek(fraction);
+        seekProgress->width = ProgressWidth(fraction, seekBar->width);
+    }
+    // Without a sound the bar shows the progress it had.
+    seekProgress->Draw(graphics);
+    shownProgressWidth = seekProgress->width;
+}
+
+// The seek bar answers 3 while the left button is held on it, so a drag along it seeks on every move.
+void AskSeekBar(const MouseEvent& mouse)
+{
+    if (!seekBar) return;
+    int lookBefore = seekBar->look;
+    if (Ask(seekBar, mouse) == ImageButton::Held)
+        SeekTo(mouse.x, mouse.graphics);
+    else if (seekBar->look != lookBefore)
+        shownProgressWidth = -1;  // Check drew the bar over its progress; the next tick draws it again
+}
+
+}  // namespace
+
+void HandleControlMouse(LPARAM position, HWND window, WPARAM keyState)
+{
+    try {
+        Gdiplus::Graphics graphics(window);
+        // Only the left button alone presses: with Shift, Ctrl or another button it is a move.
+        MouseEvent mouse = {LOWORD(position), HIWORD(position), keyState == MK_LBUTTON, &graphics};
+        StateLock lock(stateLock);
+        // Every control sees every message, whatever the ones before it answered.
+        if (Ask(playPauseButton, mouse) == ImageButton::Clicked) TogglePlayPause(window);
+        if (Ask(showPlaylistButton, mouse) == ImageButton::Clicked) PostMessageA(window, WM_KEYDOWN, VK_F1, 0);
+        if (Ask(randomButton, mouse) == ImageButton::Clicked) ToggleRandomPlay(&graphics);
+        if (Ask(nextButton, mouse) == ImageButton::Clicked) PlayNextTrack(window);
+        if (Ask(prevButton, mouse) == ImageButton::Clicked) PlayPreviousTrack(window);
+        AskSeekBar(mouse);
+    } catch (...) {
+        // Out of memory while starting a file: the click is lost; nothing may leave the window procedure.
+    }
+}

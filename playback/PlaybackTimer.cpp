@@ -1,6 +1,146 @@
 // The 100 ms heartbeat of the player (timer 1).
-// Not built yet: track ends, media keys, the seek progress and the scan-time start are not
-// handled until it is.
 #include "playback/PlaybackTimer.h"
 
-void CALLBACK PlaybackTimerProc(HWND, UINT, UINT_PTR, DWORD) {}
+#include <gdiplus.h>
+
+#include "app/PlayerState.h"
+#include "components/FolderScanner.h"
+#include "components/ImageButton.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "playback/NowPlaying.h"
+#include "playback/Transport.h"
+#include "render/InfoPanel.h"
+#include "render/MainView.h"
+#include "render/PlaylistView.h"
+
+namespace {
+
+const int kTicksPerCycle = 25;
+
+int ListCount()
+{
+    StateLock lock(stateLock);
+    return scanner ? scanner->GetNoOfFiles() : 0;
+}
+
+void AdvanceTick()
+{
+    if (++tick >= kTicksPerCycle) tick = 0;
+}
+
+// A sound that played to its end is followed by the next (or a random) file. The only file of a
+// list has nothing after it: its sound is let go and the window goes back to the About picture.
+void MoveOnAtTheEnd(HWND window)
+{
+    StateLock lock(stateLock);
+    PlaybackSound* ended = engine->ActiveSound;
+    if (!ended || !ended->HasEnded()) return;
+    PlayNextTrack(window);
+    if (!engine || !scanner || scanner->GetNoOfFiles() != 1 || engine->ActiveSound != ended) return;
+    ended->ReleaseSound();
+    engine->ActiveSound = nullptr;
+    idle = true;
+    playPauseButton = playButton;
+    InvalidateWindow(window);
+}
+
+// The low bit of GetAsyncKeyState says the key went down since the last query, whichever window
+// has the focus. The first key found is acted on; the later ones wait for the next ticks.
+void AnswerMediaKeys(HWND window)
+{
+    void (*action)(HWND) = nullptr;
+    if (GetAsyncKeyState(VK_MEDIA_NEXT_TRACK) & 1)
+        action = PlayNextTrack;
+    else if (GetAsyncKeyState(VK_MEDIA_PREV_TRACK) & 1)
+        action = PlayPreviousTrack;
+    else if (GetAsyncKeyState(VK_MEDIA_PLAY_PAUSE) & 1)
+        action = TogglePlayPause;
+    if (action && ListCount() > 0) action(window);
+}
+
+// Drawn only when the width changed or something painted over the bar since: an idle playing
+// window then costs no drawing, and what shows is the same as if it were drawn on every tick.
+void ShowSeekProgress()
+{
+    StateLock lock(stateLock);
+    if (!engine || !seekBar || !seekProgress) return;
+    int width = ProgressWidth(engine->GetPlayPos(), seekBar->width);
+    seekProgress->width = width;
+    if (width == shownProgressWidth || !windowDC) return;
+    Gdiplus::Graphics graphics(windowDC);
+    // A narrower progress does not cover the wider one it replaces.
+    if (width < shownProgressWidth) seekBar->Draw(&graphics);
+    seekProgress->Draw(&graphics);
+    shownProgressWidth = width;
+}
+
+void RefreshBuildingPlaylist()
+{
+    if (!playlistBuilding || !playlistVisible || tick % 6 != 0 || !windowDC) return;
+    StateLock lock(stateLock);
+    ComposePlaylistView(listRect, windowDC, scrollPos);
+}
+
+// While a scan fills the list, its first file plays as soon as it is there. A start that fails
+// leaves nothing loaded, so the next tick tries again.
+void StartFirstFoundFile()
+{
+    StateLock lock(stateLock);
+    if (!engine || !scanner || engine->ActiveSound || scanner->GetNoOfFiles() < 1) return;
+    idle = false;
+    engine->StartPlaying(scanner->GetFileName(0));
+    try {
+        UpdateNowPlaying(scanner->GetFileName(0));
+    } catch (...) {
+        // No record, no texts to show: as with a transport start, the sound is let go.
+        UnloadSound();
+        idle = true;
+    }
+    RepaintControlLayer();
+}
+
+void AnimateScanTitle(HWND window)
+{
+    const char* title = nullptr;
+    switch (tick) {
+    case 2: title = "Scanning for music files.  "; break;
+    case 8: title = "Scanning for music files.. "; break;
+    case 14: title = "Scanning for music files..."; break;
+    case 20: title = "Scanning for music files   "; break;
+    }
+    if (title) SetWindowTextA(window, title);
+}
+
+void RunTick(HWND window)
+{
+    AdvanceTick();
+    if (engine) {
+        MoveOnAtTheEnd(window);
+        AnswerMediaKeys(window);
+        ShowSeekProgress();
+    }
+    RefreshBuildingPlaylist();
+    if (!scanning || !scanner) return;
+    StartFirstFoundFile();
+    if (tick % 10 != 0 && ListCount() > 0) DrawInfoPanel();
+    AnimateScanTitle(window);
+}
+
+}  // namespace
+
+int ProgressWidth(float position, int barWidth)
+{
+    if (!(position > 0.0f) || barWidth <= 2) return 0;  // NaN included
+    if (position > 1.0f) position = 1.0f;
+    return static_cast<int>(position * (barWidth - 2));
+}
+
+void CALLBACK PlaybackTimerProc(HWND window, UINT, UINT_PTR, DWORD)
+{
+    try {
+        RunTick(window);
+    } catch (...) {
+        // Out of memory in a step: the next tick tries again; nothing may leave a timer procedure.
+    }
+}

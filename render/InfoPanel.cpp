@@ -1,7 +1,103 @@
 // The info panel: the track's texts as glow text on the glass.
 #include "render/InfoPanel.h"
 
+#include <shlwapi.h>
+
+#include "app/PlayerState.h"
+#include "components/FolderScanner.h"
+#include "components/PlaybackEngine.h"
+#include "components/Win32Handles.h"
+#include "render/GlowText.h"
+
+namespace {
+
+const wchar_t kMissing[] = L"[N/A]";
+
+// One block: an off-screen bitmap of its own size, copied to its place on the window.
+struct PanelBlock {
+    int width;
+    int height;
+    int fontHeight;
+    int x;
+    int y;
+};
+
+const PanelBlock kDetailsBlock = {200, 120, 16, 160, 10};
+const PanelBlock kTitleBlock = {500, 60, 14, 5, 134};
+
+const wchar_t* OrMissing(const wchar_t* text)
+{
+    return text ? text : kMissing;
+}
+
+// wnsprintfW stops at the buffer's end; the last character is kept for the terminator either way.
+template <int N, typename... Values>
+void FormatBounded(wchar_t (&out)[N], const wchar_t* format, Values... values)
+{
+    ZeroMemory(out, sizeof out);
+    wnsprintfW(out, N, format, values...);
+    out[N - 1] = L'\0';
+}
+
+void DrawBlock(const GlowText& glowText, HDC memory, const PanelBlock& block, const wchar_t* text)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = block.width;
+    info.bmiHeader.biHeight = -block.height;  // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    // A new DIB section is all zero: transparent black, so only the text covers the glass.
+    GdiObject<HBITMAP> bitmap(CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap.Get()) return;
+    GdiObject<HFONT> font(CreateFontA(block.fontHeight, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI"));
+    Selection bitmapSelection(memory, bitmap.Get());
+    Selection fontSelection(memory, font.Get());
+
+    RECT rect = {10, 10, block.width, block.height};
+    glowText.Draw(memory, text, rect, DT_WORD_ELLIPSIS | DT_NOPREFIX);
+    BitBlt(windowDC, block.x, block.y, block.width, block.height, memory, 0, 0, SRCCOPY);
+}
+
+}  // namespace
+
+void FormatDetailsText(wchar_t (&details)[kDetailsTextChars])
+{
+    FormatBounded(lengthText, L"%s", engine ? engine->GetPlayTime() : kMissing);
+    int position = 0;
+    int count = 0;
+    if (scanner) {
+        position = currentIndex + 1;
+        count = scanner->GetNoOfFiles();
+    }
+    FormatBounded(details,
+                  L"Bit rate: %s\nFrequency: %s\nYear: %s\nPublisher: %s\nLength: %s\nCopyright: %s\nNow: %d of %d",
+                  bitRateText, frequencyText, OrMissing(yearText), OrMissing(publisherText), lengthText,
+                  OrMissing(copyrightText), position, count);
+}
+
+void FormatTitleText(wchar_t (&title)[kTitleTextChars])
+{
+    FormatBounded(title, L"Title:  %s\nArtist: %s\nAlbum:  %s", OrMissing(titleText), OrMissing(artistText),
+                  OrMissing(albumText));
+}
+
 void DrawInfoPanel()
 {
-    // The glow-text panel is not built yet; until it is, the window shows no texts.
+    wchar_t details[kDetailsTextChars];
+    wchar_t title[kTitleTextChars];
+    {
+        StateLock lock(stateLock);
+        FormatDetailsText(details);
+        FormatTitleText(title);
+    }
+    if (!windowDC) return;
+
+    GlowText glowText(15);
+    MemoryDC memory(windowDC);
+    if (!memory.Get()) return;
+    DrawBlock(glowText, memory.Get(), kDetailsBlock, details);
+    DrawBlock(glowText, memory.Get(), kTitleBlock, title);
 }

@@ -1,0 +1,327 @@
+// The playback timer, one tick at a time: track ends, media keys, the seek progress, and what it
+// does while a scan fills the list.
+#include "playback/PlaybackTimer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <initializer_list>
+#include <limits>
+#include <string>
+
+#include "app/PlayerState.h"
+#include "components/FolderScanner.h"
+#include "components/ImageButton.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "metadata/TrackInfo.h"
+#include "playback/ControlMouse.h"
+#include "playback/NowPlaying.h"
+#include "playback/Transport.h"
+#include "render/MainView.h"
+#include "support/Canvas.h"
+#include "support/TestSupport.h"
+#include "support/WindowSupport.h"
+
+namespace {
+
+const uint32_t kMarker = 0x123456;
+
+void PressKey(WORD key)
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[0].ki.dwFlags = KEYEVENTF_EXTENDEDKEY;
+    input[1].ki.dwFlags = KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+void ForgetMediaKeyPresses()
+{
+    for (int key : {VK_MEDIA_NEXT_TRACK, VK_MEDIA_PREV_TRACK, VK_MEDIA_PLAY_PAUSE}) GetAsyncKeyState(key);
+}
+
+class PlaybackTimerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        window = CreatePlayerWindow();
+        ASSERT_NE(window, nullptr);
+        KillTimer(window, kPlaybackTimerId);  // the test runs the ticks itself
+        currentIndex = 0;
+        randomPlay = false;
+        idle = true;
+        scanning = false;
+        tick = 0;
+        ForgetMediaKeyPresses();
+    }
+
+    void TearDown() override
+    {
+        scanning = false;
+        DestroyPlayerWindow(window);
+        ClearNowPlaying();
+        randomPlay = false;
+    }
+
+    void Tick() { PlaybackTimerProc(window, WM_TIMER, kPlaybackTimerId, GetTickCount()); }
+
+    void Load(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names) ASSERT_TRUE(scanner->Scan(MediaPath(name).c_str())) << name;
+    }
+
+    PlaybackSound* Sound()
+    {
+        StateLock lock(stateLock);
+        return engine->ActiveSound;
+    }
+
+    // Waits for the loaded sound to play to its end.
+    PlaybackSound* PlayToTheEnd()
+    {
+        PlaybackSound* sound = Sound();
+        EXPECT_NE(sound, nullptr);
+        if (!sound) return nullptr;
+        EXPECT_TRUE(WaitFor([&] {
+            StateLock lock(stateLock);
+            return sound->HasEnded();
+        }, 30000));
+        return sound;
+    }
+
+    void ForgetInvalidation()
+    {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        ValidateRect(window, nullptr);
+    }
+
+    HWND window = nullptr;
+};
+
+TEST_F(PlaybackTimerTest, AnEndedSoundIsFollowedByTheNextFileUntilTheLastStaysLoaded)
+{
+    Load({"tone-770.flac", "tone-990-mono.mp3"});
+    TogglePlayPause(window);
+    PlaybackSound* first = PlayToTheEnd();
+    Tick();
+    EXPECT_EQ(currentIndex, 1);
+    PlaybackSound* last = Sound();
+    ASSERT_NE(last, nullptr);
+    EXPECT_NE(last, first);
+    EXPECT_STREQ(currentTrack->path, scanner->GetFileName(1));
+
+    PlayToTheEnd();
+    Tick();
+    Tick();
+    EXPECT_EQ(currentIndex, 1);
+    EXPECT_EQ(Sound(), last);
+    EXPECT_FALSE(idle);
+    EXPECT_EQ(seekProgress->width, 338);  // played through: the whole bar less 2
+}
+
+TEST_F(PlaybackTimerTest, InRandomModeAnEndedSoundIsFollowedByAFileOfTheList)
+{
+    Load({"tone-770.flac", "tone-990-mono.mp3", "tone-1210-mono.flac"});
+    randomPlay = true;
+    srand(7);
+    TogglePlayPause(window);
+    for (int round = 0; round < 3; ++round) {
+        PlaybackSound* ended = PlayToTheEnd();
+        Tick();
+        ASSERT_NE(Sound(), nullptr);
+        EXPECT_NE(Sound(), ended);
+        ASSERT_GE(currentIndex, 0);
+        ASSERT_LT(currentIndex, 3);
+        EXPECT_STREQ(currentTrack->path, scanner->GetFileName(currentIndex));
+    }
+}
+
+TEST_F(PlaybackTimerTest, TheEndOfTheOnlyFileLetsItGoAndShowsTheAboutPicture)
+{
+    Load({"tone-770.flac"});
+    TogglePlayPause(window);
+    ASSERT_EQ(playPauseButton, pauseButton);
+    PlayToTheEnd();
+    ForgetInvalidation();
+    Tick();
+    EXPECT_EQ(Sound(), nullptr);
+    EXPECT_TRUE(idle);
+    EXPECT_EQ(playPauseButton, playButton);
+    EXPECT_EQ(currentIndex, 0);
+    EXPECT_NE(GetUpdateRect(window, nullptr, FALSE), 0);
+
+    TogglePlayPause(window);  // the same file again
+    EXPECT_NE(Sound(), nullptr);
+    EXPECT_FALSE(idle);
+}
+
+TEST_F(PlaybackTimerTest, MediaKeysActOneATickInTheirOrderWhateverHasTheFocus)
+{
+    // A press while the list is empty is read and dropped.
+    PressKey(VK_MEDIA_PLAY_PAUSE);
+    Tick();
+    Load({"tone-440.mp3", "tone-660.ogg"});
+    Tick();
+    EXPECT_EQ(Sound(), nullptr);
+
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    SetFocus(other);
+    PumpMessagesFor(50);
+
+    PressKey(VK_MEDIA_PLAY_PAUSE);
+    Tick();
+    PlaybackSound* first = Sound();
+    ASSERT_NE(first, nullptr);
+
+    PressKey(VK_MEDIA_PREV_TRACK);
+    PressKey(VK_MEDIA_NEXT_TRACK);
+    Tick();  // next comes first
+    EXPECT_EQ(currentIndex, 1);
+    Tick();  // then the press of previous, left for this tick
+    EXPECT_EQ(currentIndex, 0);
+    EXPECT_NE(Sound(), first);
+    PlaybackSound* again = Sound();
+    Tick();
+    EXPECT_EQ(Sound(), again);
+
+    PressKey(VK_MEDIA_PLAY_PAUSE);
+    Tick();
+    ASSERT_NE(Sound(), nullptr);
+    EXPECT_TRUE(Sound()->QueryPaused());
+    DestroyWindow(other);
+}
+
+TEST(ProgressWidth, IsThePositionTimesTheBarLessTwoTruncatedAndHeldToTheBar)
+{
+    struct Case {
+        float position;
+        int bar;
+        int width;
+    } cases[] = {
+        {0.5f, 340, 169}, {1.0f, 340, 338}, {0.25f, 340, 84}, {0.0f, 340, 0}, {0.999f, 340, 337},
+        {1.5f, 340, 338}, {-0.25f, 340, 0}, {std::numeric_limits<float>::quiet_NaN(), 340, 0}, {0.5f, 0, 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ProgressWidth(c.position, c.bar), c.width) << c.position << " " << c.bar;
+}
+
+TEST_F(PlaybackTimerTest, TheProgressIsDrawnWhenItsWidthChangesOrTheBarWasPaintedOver)
+{
+    Load({"silence-1h02m03s.flac"});
+    TogglePlayPause(window);
+    ASSERT_NE(Sound(), nullptr);
+    engine->Seek(0.5f);
+    TogglePlayPause(window);  // paused: the width stays put
+    ASSERT_TRUE(Sound()->QueryPaused());
+
+    Canvas canvas;
+    ASSERT_TRUE(canvas.IsValid());
+    auto progressDrawn = [&] { return canvas.CountNot(kMarker, 13, 202, 13 + 150, 216) > 0; };
+    canvas.Fill(kMarker);
+    Tick();
+    EXPECT_NEAR(seekProgress->width, 169, 2);
+    EXPECT_TRUE(progressDrawn());
+
+    canvas.Fill(kMarker);
+    Tick();
+    EXPECT_FALSE(progressDrawn()) << "an unchanged width is drawn again";
+
+    RepaintControlLayer();  // paints the bar afresh, without its progress
+    canvas.Fill(kMarker);
+    Tick();
+    EXPECT_TRUE(progressDrawn());
+}
+
+TEST_F(PlaybackTimerTest, DuringAScanTheFirstFileStartsAndAFailedStartIsTriedAgain)
+{
+    std::string folder = MakeTempFolder("autostart");
+    std::string file = folder + "\\first.mp3";
+    ASSERT_TRUE(WriteFileBytes(file, "not a sound at all", 18));
+    ASSERT_TRUE(scanner->Scan(folder.c_str()));
+    scanning = true;
+
+    Tick();
+    EXPECT_EQ(Sound(), nullptr);
+    ASSERT_NE(currentTrack, nullptr);  // the update ran all the same
+    EXPECT_STREQ(currentTrack->path, file.c_str());
+    EXPECT_FALSE(idle);
+
+    ASSERT_TRUE(CopyFileA(MediaPath("tone-440.mp3").c_str(), file.c_str(), FALSE));
+    Tick();
+    EXPECT_NE(Sound(), nullptr);
+    EXPECT_FALSE(idle);
+    EXPECT_EQ(currentIndex, 0);
+    EXPECT_STREQ(titleText, L"first.mp3");
+
+    scanning = false;
+    UnloadSound();
+    ClearNowPlaying();
+    RemoveTree(folder);
+}
+
+TEST_F(PlaybackTimerTest, WhileScanningTheTitleAnimatesAndThePanelFollowsOnAllButEveryTenthTick)
+{
+    Load({"tone-440.mp3"});
+    TogglePlayPause(window);
+    ASSERT_NE(Sound(), nullptr);
+    Canvas canvas;
+    ASSERT_TRUE(canvas.IsValid());
+    SetWindowTextA(window, "Scanning for music files");
+    scanning = true;
+
+    std::string expectedTitle = "Scanning for music files";
+    for (int i = 1; i <= 25; ++i) {
+        canvas.Fill(kMarker);
+        Tick();
+        int now = i % 25;
+        ASSERT_EQ(tick, now);
+        switch (now) {
+        case 2: expectedTitle = "Scanning for music files.  "; break;
+        case 8: expectedTitle = "Scanning for music files.. "; break;
+        case 14: expectedTitle = "Scanning for music files..."; break;
+        case 20: expectedTitle = "Scanning for music files   "; break;
+        }
+        char title[64] = {};
+        GetWindowTextA(window, title, sizeof title);
+        EXPECT_EQ(title, expectedTitle) << "tick " << now;
+        bool panelDrawn = canvas.CountNot(kMarker, 160, 10, 360, 130) > 0;
+        EXPECT_EQ(panelDrawn, now % 10 != 0) << "tick " << now;
+    }
+
+    scanning = false;
+    SetWindowTextA(window, "Orvandel's Lumetra");
+    for (int i = 0; i < 25; ++i) {
+        canvas.Fill(kMarker);
+        Tick();
+        ASSERT_EQ(canvas.CountNot(kMarker, 160, 10, 360, 130), 0) << "tick " << tick;
+    }
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Orvandel's Lumetra");
+}
+
+TEST_F(PlaybackTimerTest, ThousandsOfTicksPaintsAndMouseMovesKeepTheGdiObjectCount)
+{
+    Load({"silence-1h02m03s.flac", "tone-440.mp3"});
+    TogglePlayPause(window);
+    ASSERT_NE(Sound(), nullptr);
+    scanning = true;  // the panel is drawn on nine ticks of ten
+    auto round = [&](int i) {
+        shownProgressWidth = -1;
+        Tick();
+        if (i % 10 == 0) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(i % 360, 200 + i % 60));
+    };
+    for (int i = 0; i < 50; ++i) round(i);
+    DWORD before = GdiObjectCount();
+    for (int i = 0; i < 2000; ++i) round(i);
+    EXPECT_EQ(GdiObjectCount(), before);
+}
+
+}  // namespace
