@@ -37,15 +37,22 @@ struct Surface {
 };
 
 // The view as last composed. Compositions land here first and are then copied out in one blit,
-// so a hover redraw, which does not move the view, costs a copy and a tinted band instead of a
-// recomposition. Kept for the process's life; used only under the state lock.
+// so a hover redraw, which does not move the view, costs the copy of a row or two instead of a
+// recomposition: `tinted` is the same view under a tint, made once per composition and tint.
+// Kept for the process's life; used only under the state lock.
 struct ComposedView {
     std::unique_ptr<Surface> view;
-    std::unique_ptr<Surface> band;  // one tinted row
+    std::unique_ptr<Surface> tinted;
     int scroll = 0;
     int width = 0;
     unsigned version = 0;
     bool valid = false;
+    unsigned serial = 0;        // counts compositions
+    unsigned tintedSerial = 0;  // the composition `tinted` was made from
+    DWORD tint = 0;
+    unsigned tintedRows = 0;    // bit r: row r of `tinted` is made
+    unsigned onWindow = ~0u;    // the composition last copied to the window
+    int tintedRowOnWindow = -1; // the row tinted on the window since then
 };
 ComposedView composed;
 
@@ -62,15 +69,21 @@ void ClearLines(Surface& surface, int top, int count)
            static_cast<size_t>(count) * surface.width * sizeof(DWORD));
 }
 
+bool MakeSurface(std::unique_ptr<Surface>& surface, HDC reference, int width)
+{
+    if (surface && surface->width == width) return true;
+    surface.reset(new (std::nothrow) Surface(reference, width, kVisibleListHeight));
+    if (surface && !surface->IsValid()) surface.reset();
+    return surface != nullptr;
+}
+
 // The composed view at scroll, composed afresh only when the position, the rows or the width
 // changed. Under the lock; null when its bitmap cannot be made.
 Surface* ComposedAt(HDC reference, int width, int scroll)
 {
     if (!composed.view || composed.view->width != width) {
         composed.valid = false;
-        composed.view.reset(new (std::nothrow) Surface(reference, width, kVisibleListHeight));
-        if (composed.view && !composed.view->IsValid()) composed.view.reset();
-        if (!composed.view) return nullptr;
+        if (!MakeSurface(composed.view, reference, width)) return nullptr;
     }
     if (composed.valid && composed.scroll == scroll && composed.version == rowsVersion && composed.width == rowWidth)
         return composed.view.get();
@@ -96,35 +109,58 @@ Surface* ComposedAt(HDC reference, int width, int scroll)
     composed.version = rowsVersion;
     composed.width = rowWidth;
     composed.valid = true;
+    ++composed.serial;
     return &view;
 }
 
-// Blends one colour channel of an ARGB tint over an opaque pixel.
-DWORD BlendChannel(DWORD under, DWORD over, DWORD alpha, int shift)
+// Row `row` of the composed view under an ARGB tint, blended as a solid fill over it would be.
+Surface* TintedRow(HDC reference, Surface& view, int row, DWORD tint)
 {
-    DWORD u = (under >> shift) & 0xFF, o = (over >> shift) & 0xFF;
-    return ((o * alpha + u * (255 - alpha) + 127) / 255) << shift;
+    if (!MakeSurface(composed.tinted, reference, view.width)) return nullptr;
+    Surface& tinted = *composed.tinted;
+    if (composed.tintedSerial != composed.serial || composed.tint != tint) {
+        composed.tintedSerial = composed.serial;
+        composed.tint = tint;
+        composed.tintedRows = 0;
+    }
+    if (composed.tintedRows & (1u << row)) return &tinted;
+    const DWORD alpha = tint >> 24;
+    BYTE blend[3][256];  // per channel (blue, green, red): what each value becomes under the tint
+    for (int channel = 0; channel < 3; ++channel) {
+        DWORD over = (tint >> (8 * channel)) & 0xFF;
+        for (DWORD under = 0; under < 256; ++under)
+            blend[channel][under] = static_cast<BYTE>((over * alpha + under * (255 - alpha) + 127) / 255);
+    }
+    GdiFlush();
+    size_t first = static_cast<size_t>(row) * kRowHeight * view.width;
+    const DWORD* source = view.dib.Pixels() + first;
+    DWORD* out = tinted.dib.Pixels() + first;
+    for (int i = 0; i < view.width * kRowHeight; ++i) {
+        DWORD under = source[i];
+        out[i] = blend[0][under & 0xFF] | blend[1][(under >> 8) & 0xFF] << 8 | blend[2][(under >> 16) & 0xFF] << 16;
+    }
+    composed.tintedRows |= 1u << row;
+    return &tinted;
 }
 
-// Draws row `row` of the composed view onto target with the tint over it.
-void DrawTintedRow(HDC target, Surface& view, int row, DWORD tint)
+// Shows the view at scrollPos on windowDC with one row tinted. Copies only the rows that change
+// when the window already shows this composition.
+void DrawViewWithTint(int row, DWORD tint)
 {
-    if (!composed.band || composed.band->width != view.width) {
-        composed.band.reset(new (std::nothrow) Surface(target, view.width, kRowHeight));
-        if (composed.band && !composed.band->IsValid()) composed.band.reset();
-        if (!composed.band) return;
+    Surface* view = ComposedAt(windowDC, listRect.right, scrollPos);
+    if (!view) return;
+    Surface* tinted = TintedRow(windowDC, *view, row, tint);
+    if (composed.onWindow != composed.serial) {
+        BitBlt(windowDC, 0, 0, view->width, kVisibleListHeight, view->dc.Get(), 0, 0, SRCCOPY);
+        composed.onWindow = composed.serial;
+    } else if (composed.tintedRowOnWindow >= 0 && composed.tintedRowOnWindow != row) {
+        int top = composed.tintedRowOnWindow * kRowHeight;
+        BitBlt(windowDC, 0, top, view->width, kRowHeight, view->dc.Get(), 0, top, SRCCOPY);
     }
-    Surface& band = *composed.band;
-    GdiFlush();
-    const DWORD alpha = tint >> 24;
-    const DWORD* source = view.dib.Pixels() + static_cast<size_t>(row) * kRowHeight * view.width;
-    DWORD* out = band.dib.Pixels();
-    for (int i = 0; i < band.width * kRowHeight; ++i) {
-        DWORD under = source[i];
-        out[i] = BlendChannel(under, tint, alpha, 16) | BlendChannel(under, tint, alpha, 8) |
-                 BlendChannel(under, tint, alpha, 0);
-    }
-    BitBlt(target, 0, row * kRowHeight, band.width, kRowHeight, band.dc.Get(), 0, 0, SRCCOPY);
+    composed.tintedRowOnWindow = -1;
+    if (!tinted) return;
+    BitBlt(windowDC, 0, row * kRowHeight, view->width, kRowHeight, tinted->dc.Get(), 0, row * kRowHeight, SRCCOPY);
+    composed.tintedRowOnWindow = row;
 }
 
 // Starts the file at index, as a click on its row does. Under the lock.
@@ -216,8 +252,10 @@ void ComposePlaylistView(const RECT& view, HDC target, int scroll)
 {
     StateLock lock(stateLock);
     Surface* composedView = ComposedAt(target, view.right, scroll);
-    if (composedView)
-        BitBlt(target, 0, 0, view.right, kVisibleListHeight, composedView->dc.Get(), 0, 0, SRCCOPY);
+    if (!composedView) return;
+    BitBlt(target, 0, 0, view.right, kVisibleListHeight, composedView->dc.Get(), 0, 0, SRCCOPY);
+    composed.onWindow = composed.serial;  // every target is the window
+    composed.tintedRowOnWindow = -1;
 }
 
 void ComposePlaylistViewOnWindow(HWND window, const RECT& view, int scroll)
@@ -249,11 +287,7 @@ void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
             lastMouseDown = buttonDown;
             if (!buttonDown && scanner && files > 0 && engine) PlayClickedRow(window, row + scrollPos / kRowHeight);
         }
-        if (windowDC) {
-            ComposePlaylistView(listRect, windowDC, scrollPos);
-            Surface* view = ComposedAt(windowDC, listRect.right, scrollPos);
-            if (view) DrawTintedRow(windowDC, *view, row, buttonDown ? kPressedTint : kHoverTint);
-        }
+        if (windowDC) DrawViewWithTint(row, buttonDown ? kPressedTint : kHoverTint);
         hoverRow = row;
     }
     mouseInList = true;
