@@ -13,6 +13,7 @@
 #include "playback/ControlMouse.h"
 #include "playback/Transport.h"
 #include "render/MainView.h"
+#include "render/PlaylistRows.h"
 #include "render/PlaylistView.h"
 
 namespace {
@@ -26,6 +27,19 @@ void ExtendGlassOverWindow(HWND window)
 void StartScrollEasing(HWND window)
 {
     if (!scrollTimerActive) SetTimer(window, kScrollTimerId, kScrollTimerMs, ScrollEasingTimerProc);
+}
+
+// Sends the view to target (already within the list's bounds) with the easing, and lets a long
+// list's rows follow it.
+void ScrollListTo(HWND window, int target)
+{
+    {
+        StateLock lock(stateLock);  // the row worker reads the target under the lock
+        hoverStale = true;
+        scrollTarget = target;
+    }
+    StartScrollEasing(window);
+    RequestPlaylistRows(window);
 }
 
 void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
@@ -45,35 +59,56 @@ void TogglePlaylistOverlay(HWND window)
     bool builderStarted = false;
     if (!scanning && scanner && scanner->GetNoOfFiles() > 0) {
         playlistVisible = !playlistVisible;
-        if (playlistVisible && !playlistBuilding && !playlistBuilt)
+        StateLock lock(stateLock);
+        // Rows from a list that has since changed (an append during a build) are built again.
+        if (playlistVisible && playlistBuilt && !playlistBuilding && !PlaylistRowsCurrent()) playlistBuilt = false;
+        if (playlistVisible && !playlistBuilding && !playlistBuilt) {
+            playlistBuilding = true;  // set here so a quick second F1 cannot start a second build
             builderStarted = _beginthread(PlaylistBuildWorker, 0, window) != static_cast<uintptr_t>(-1);
+            if (!builderStarted) playlistBuilding = false;
+        }
     } else if (scanning) {
         MessageBoxA(nullptr, "Wait while scanning is in progress", "Lumetra", MB_ICONINFORMATION);
     }
     if (!builderStarted) InvalidateWindow(window);
 }
 
-void OnKeyDown(HWND window, WPARAM key)
+// Keys that move the view while the overlay is shown: the arrows by a row, Page Up and Page Down
+// by four rows, Home and End to the ends. Each acts only when the view can move that way.
+void OnScrollKey(HWND window, WPARAM key)
 {
+    if (!playlistVisible) return;
+    int bottom = rowCount * kRowHeight - kVisibleListHeight;
+    bool canGoUp = scrollTarget > 0;
+    bool canGoDown = scrollTarget < bottom;
     switch (key) {
     case VK_UP:
-        if (scrollTarget > 0 && playlistVisible) {
-            hoverStale = true;
-            scrollTarget -= kRowHeight;
-            StartScrollEasing(window);
-        }
+        if (canGoUp) ScrollListTo(window, scrollTarget - kRowHeight);  // not clamped: a view off its rows stays so
         break;
     case VK_DOWN:
-        if (scrollTarget + kVisibleListHeight < rowCount * kRowHeight && playlistVisible) {
-            hoverStale = true;
-            scrollTarget += kRowHeight;
-            StartScrollEasing(window);
-        }
+        if (canGoDown) ScrollListTo(window, scrollTarget + kRowHeight);
         break;
-    case VK_F1:
-        TogglePlaylistOverlay(window);
+    case VK_PRIOR:
+        if (canGoUp) ScrollListTo(window, scrollTarget > kVisibleListHeight ? scrollTarget - kVisibleListHeight : 0);
+        break;
+    case VK_NEXT:
+        if (canGoDown) ScrollListTo(window, scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
+        break;
+    case VK_HOME:
+        if (canGoUp) ScrollListTo(window, 0);
+        break;
+    case VK_END:
+        if (canGoDown) ScrollListTo(window, bottom);
         break;
     }
+}
+
+void OnKeyDown(HWND window, WPARAM key)
+{
+    if (key == VK_F1)
+        TogglePlaylistOverlay(window);
+    else
+        OnScrollKey(window, key);
 }
 
 void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
@@ -92,12 +127,12 @@ void OnWheel(HWND window, WPARAM wParam)
     if (scrollTarget + kVisibleListHeight > listHeight) return;  // too short to scroll
     int delta = static_cast<short>(HIWORD(wParam));
     // One notch (120) is one row; turning the wheel away from the user goes toward the start.
-    scrollTarget += (-delta * kRowHeight) / WHEEL_DELTA;
-    if (scrollTarget < 0)
-        scrollTarget = 0;
-    else if (scrollTarget + kVisibleListHeight > listHeight)
-        scrollTarget = listHeight - kVisibleListHeight;
-    StartScrollEasing(window);
+    int target = scrollTarget + (-delta * kRowHeight) / WHEEL_DELTA;
+    if (target < 0)
+        target = 0;
+    else if (target + kVisibleListHeight > listHeight)
+        target = listHeight - kVisibleListHeight;
+    ScrollListTo(window, target);
 }
 
 void OnDropFiles(HWND window, HDROP drop)

@@ -104,3 +104,30 @@ public:
 private:
     HTHEME theme;
 };
+
+// A 32-bit top-down DIB section this code created, all pixels 0 at first, with its pixel memory.
+class DibSection {
+public:
+    DibSection(HDC reference, int width, int height) : bitmap(nullptr), bits(nullptr)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    }
+    ~DibSection() {
+        if (bitmap) DeleteObject(bitmap);
+    }
+    DibSection(const DibSection&) = delete;
+    DibSection& operator=(const DibSection&) = delete;
+    HBITMAP Get() const { return bitmap; }
+    DWORD* Pixels() const { return static_cast<DWORD*>(bits); }
+
+private:
+    HBITMAP bitmap;
+    void* bits;
+};

@@ -13,7 +13,7 @@
 
 namespace {
 
-void RunDropIntake(const DropArgs& args)
+void RunDropIntake(DropArgs& args)
 {
     {
         StateLock lock(stateLock);
@@ -22,14 +22,23 @@ void RunDropIntake(const DropArgs& args)
     ScanSession session(args.window, 128);
     if (!args.append) {
         StateLock lock(stateLock);
+        // Cleared again with the list itself, so a row build that finishes in between cannot
+        // mark the old list's rows as the new list's.
+        playlistBuilt = false;
         if (scanner) scanner->CleanMemory();
     }
     char path[1024];
     for (UINT i = 0;; ++i) {
+        UINT length = DragQueryFileA(args.drop, i, nullptr, 0);
+        if (length == 0) break;
+        // A path cut to the buffer could name another file or a parent folder: it is skipped.
+        if (length >= sizeof path) continue;
         memset(path, 0, sizeof path);
         if (DragQueryFileA(args.drop, i, path, sizeof path) == 0) break;
         ScanIntoPlaylist(path);
     }
+    DragFinish(args.drop);  // every path is read
+    args.drop = nullptr;
     session.Finish();
     StartPlaybackIfIdle(args.window);
     InvalidateWindow(args.window);
@@ -55,5 +64,5 @@ void __cdecl DropIntakeWorker(void* argument)
     } catch (...) {
         // Out of memory while scanning: the intake ends; nothing may escape a thread.
     }
-    DragFinish(args->drop);
+    if (args->drop) DragFinish(args->drop);
 }

@@ -1,14 +1,329 @@
 // The playlist overlay: composing the cached rows, scrolling, hover and click-to-play.
-// Not built yet: the overlay shows nothing and its rows are never built.
 #include "render/PlaylistView.h"
 
-void ComposePlaylistView(const RECT&, HDC, int) {}
+#include <gdiplus.h>
+#include <process.h>
+#include <cstring>
+#include <memory>
+#include <new>
 
-void TrackPlaylistPointer(unsigned, HWND, bool) {}
+#include "app/PlayerState.h"
+#include "components/FolderScanner.h"
+#include "components/ImageObject.h"
+#include "components/PlaybackEngine.h"
+#include "components/Win32Handles.h"
+#include "playback/NowPlaying.h"
+#include "render/MainView.h"
+#include "render/PlaylistRows.h"
+
+namespace {
+
+const DWORD kPressedTint = 0x5A006400;
+const DWORD kHoverTint = 0x1E006400;
+
+// A memory DC holding a zeroed 32-bit bitmap of a fixed size.
+struct Surface {
+    Surface(HDC reference, int width, int height)
+        : dc(reference), dib(reference, width, height), selection(dc.Get(), dib.Get()), width(width), height(height)
+    {
+    }
+    bool IsValid() const { return dc.Get() && dib.Get() && dib.Pixels(); }
+
+    MemoryDC dc;
+    DibSection dib;
+    Selection selection;
+    int width;
+    int height;
+};
+
+// The view as last composed. Compositions land here first and are then copied out in one blit,
+// so a hover redraw, which does not move the view, costs the copy of a row or two instead of a
+// recomposition: `tinted` is the same view under a tint, made once per composition and tint.
+// Kept for the process's life; used only under the state lock.
+struct ComposedView {
+    std::unique_ptr<Surface> view;
+    std::unique_ptr<Surface> tinted;
+    int scroll = 0;
+    int width = 0;
+    unsigned version = 0;
+    bool valid = false;
+    unsigned serial = 0;        // counts compositions
+    unsigned tintedSerial = 0;  // the composition `tinted` was made from
+    DWORD tint = 0;
+    unsigned tintedRows = 0;    // bit r: row r of `tinted` is made
+    unsigned onWindow = ~0u;    // the composition last copied to the window
+    int tintedRowOnWindow = -1; // the row tinted on the window since then
+};
+ComposedView composed;
+
+void ClearLines(Surface& surface, int top, int count)
+{
+    if (top < 0) {
+        count += top;
+        top = 0;
+    }
+    if (top + count > surface.height) count = surface.height - top;
+    if (count <= 0) return;
+    GdiFlush();
+    memset(surface.dib.Pixels() + static_cast<size_t>(top) * surface.width, 0,
+           static_cast<size_t>(count) * surface.width * sizeof(DWORD));
+}
+
+bool MakeSurface(std::unique_ptr<Surface>& surface, HDC reference, int width)
+{
+    if (surface && surface->width == width) return true;
+    surface.reset(new (std::nothrow) Surface(reference, width, kVisibleListHeight));
+    if (surface && !surface->IsValid()) surface.reset();
+    return surface != nullptr;
+}
+
+// The composed view at scroll, composed afresh only when the position, the rows or the width
+// changed. Under the lock; null when its bitmap cannot be made.
+Surface* ComposedAt(HDC reference, int width, int scroll)
+{
+    if (!composed.view || composed.view->width != width) {
+        composed.valid = false;
+        if (!MakeSurface(composed.view, reference, width)) return nullptr;
+    }
+    if (composed.valid && composed.scroll == scroll && composed.version == rowsVersion && composed.width == rowWidth)
+        return composed.view.get();
+
+    Surface& view = *composed.view;
+    if (composed.width != rowWidth) ClearLines(view, 0, view.height);  // the strip right of the rows
+    int first = scroll / kRowHeight;
+    int offset = scroll - first * kRowHeight;
+    if (offset < 0) {  // above the first row (uneven wheel steps): nothing there
+        --first;
+        offset += kRowHeight;
+    }
+    for (int i = first; i < first + 6; ++i) {
+        int top = (i - first) * kRowHeight - offset;
+        if (top >= view.height) break;
+        PlaylistRow* row = ReadyPlaylistRow(i);
+        if (row)
+            BitBlt(view.dc.Get(), 0, top, rowWidth, kRowHeight, row->dc, 0, 0, SRCCOPY);
+        else
+            ClearLines(view, top, kRowHeight);
+    }
+    composed.scroll = scroll;
+    composed.version = rowsVersion;
+    composed.width = rowWidth;
+    composed.valid = true;
+    ++composed.serial;
+    return &view;
+}
+
+// Row `row` of the composed view under an ARGB tint, blended as a solid fill over it would be.
+Surface* TintedRow(HDC reference, Surface& view, int row, DWORD tint)
+{
+    if (!MakeSurface(composed.tinted, reference, view.width)) return nullptr;
+    Surface& tinted = *composed.tinted;
+    if (composed.tintedSerial != composed.serial || composed.tint != tint) {
+        composed.tintedSerial = composed.serial;
+        composed.tint = tint;
+        composed.tintedRows = 0;
+    }
+    if (composed.tintedRows & (1u << row)) return &tinted;
+    const DWORD alpha = tint >> 24;
+    BYTE blend[3][256];  // per channel (blue, green, red): what each value becomes under the tint
+    for (int channel = 0; channel < 3; ++channel) {
+        DWORD over = (tint >> (8 * channel)) & 0xFF;
+        for (DWORD under = 0; under < 256; ++under)
+            blend[channel][under] = static_cast<BYTE>((over * alpha + under * (255 - alpha) + 127) / 255);
+    }
+    GdiFlush();
+    size_t first = static_cast<size_t>(row) * kRowHeight * view.width;
+    const DWORD* source = view.dib.Pixels() + first;
+    DWORD* out = tinted.dib.Pixels() + first;
+    for (int i = 0; i < view.width * kRowHeight; ++i) {
+        DWORD under = source[i];
+        out[i] = blend[0][under & 0xFF] | blend[1][(under >> 8) & 0xFF] << 8 | blend[2][(under >> 16) & 0xFF] << 16;
+    }
+    composed.tintedRows |= 1u << row;
+    return &tinted;
+}
+
+// Shows the view at scrollPos on windowDC with one row tinted. Copies only the rows that change
+// when the window already shows this composition.
+void DrawViewWithTint(int row, DWORD tint)
+{
+    Surface* view = ComposedAt(windowDC, listRect.right, scrollPos);
+    if (!view) return;
+    Surface* tinted = TintedRow(windowDC, *view, row, tint);
+    if (composed.onWindow != composed.serial) {
+        BitBlt(windowDC, 0, 0, view->width, kVisibleListHeight, view->dc.Get(), 0, 0, SRCCOPY);
+        composed.onWindow = composed.serial;
+    } else if (composed.tintedRowOnWindow >= 0 && composed.tintedRowOnWindow != row) {
+        int top = composed.tintedRowOnWindow * kRowHeight;
+        BitBlt(windowDC, 0, top, view->width, kRowHeight, view->dc.Get(), 0, top, SRCCOPY);
+    }
+    composed.tintedRowOnWindow = -1;
+    if (!tinted) return;
+    BitBlt(windowDC, 0, row * kRowHeight, view->width, kRowHeight, tinted->dc.Get(), 0, row * kRowHeight, SRCCOPY);
+    composed.tintedRowOnWindow = row;
+}
+
+// Starts the file at index, as a click on its row does. Under the lock.
+void PlayClickedRow(HWND window, int index)
+{
+    const char* name = scanner->GetFileName(index);
+    if (!name || !engine->StartPlaying(name)) return;  // beyond the list, or the file does not start
+    currentIndex = index;
+    try {
+        UpdateNowPlaying(scanner->GetFileName(index));
+    } catch (...) {
+        // The record could not be read; the now-playing update has cleared what pointed into it.
+    }
+    idle = false;
+    RepaintControlLayer();
+    InvalidateWindow(window);
+}
+
+// Renders rows on a worker: a whole rebuild, or the rows a long list's view now wants. Ends with
+// `playlistBuilding` cleared under the same lock that found nothing left to do, so a view moved
+// at that moment either is seen here or finds the flag clear and starts a new worker.
+void RunRowWorker(HWND window, bool rebuild)
+{
+    try {
+        std::unique_ptr<Gdiplus::Image> picture;
+        bool haveFiles;
+        {
+            StateLock lock(stateLock);
+            // A copy, so the teardown may free the skin while rows are still being drawn.
+            if (defaultAlbumArt && defaultAlbumArt->image) picture.reset(defaultAlbumArt->image->Clone());
+            haveFiles = scanner && scanner->GetNoOfFiles() > 0;
+        }
+        bool ok = haveFiles;
+        if (haveFiles && rebuild) {
+            InvalidateWindow(window);
+            ok = RebuildPlaylistRows(window, picture.get());
+        } else if (haveFiles) {
+            ok = FillPlaylistRows(window, picture.get());
+        }
+        for (;;) {
+            {
+                StateLock lock(stateLock);
+                if (!ok || !PlaylistRowsCurrent()) {
+                    DiscardPlaylistRows();  // never leave rows of a list that is gone
+                    playlistBuilding = false;
+                    break;
+                }
+                if (rebuild) playlistBuilt = true;
+                rebuild = false;
+                if (!playlistBuilt || PlaylistRowsComplete()) {
+                    playlistBuilding = false;
+                    break;
+                }
+            }
+            ok = FillPlaylistRows(window, picture.get());
+        }
+        InvalidateWindow(window);
+    } catch (const char* message) {
+        {
+            StateLock lock(stateLock);
+            DiscardPlaylistRows();
+            playlistBuilding = false;
+            playlistBuilt = false;
+            playlistVisible = false;
+        }
+        InvalidateWindow(window);
+        MessageBoxA(nullptr, message, "Lumetra", MB_ICONINFORMATION);
+    } catch (...) {
+        // Out of memory: the same end as a failure, without a text to show.
+        {
+            StateLock lock(stateLock);
+            DiscardPlaylistRows();
+            playlistBuilding = false;
+            playlistBuilt = false;
+            playlistVisible = false;
+        }
+        InvalidateWindow(window);
+    }
+}
+
+void __cdecl PlaylistFollowWorker(void* window)
+{
+    RunRowWorker(static_cast<HWND>(window), false);
+}
+
+}  // namespace
+
+void ComposePlaylistView(const RECT& view, HDC target, int scroll)
+{
+    StateLock lock(stateLock);
+    Surface* composedView = ComposedAt(target, view.right, scroll);
+    if (!composedView) return;
+    BitBlt(target, 0, 0, view.right, kVisibleListHeight, composedView->dc.Get(), 0, 0, SRCCOPY);
+    composed.onWindow = composed.serial;  // every target is the window
+    composed.tintedRowOnWindow = -1;
+}
+
+void ComposePlaylistViewOnWindow(HWND window, const RECT& view, int scroll)
+{
+    HDC dc = GetDC(window);
+    if (!dc) return;
+    ComposePlaylistView(view, dc, scroll);
+    ReleaseDC(window, dc);
+}
+
+void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
+{
+    StateLock lock(stateLock);
+    int files = scanner ? scanner->GetNoOfFiles() : 0;
+    int visible = files < 4 ? files : 4;
+    if (y >= static_cast<unsigned>(visible * kRowHeight)) {
+        if (mouseInList) {
+            mouseInList = false;
+            RECT client = {};
+            GetClientRect(window, &client);
+            ComposePlaylistViewOnWindow(window, client, scrollPos);
+        }
+        return;
+    }
+    int row = static_cast<int>(y) / kRowHeight;
+    if (row != hoverRow || buttonDown != lastMouseDown || hoverStale) {
+        hoverStale = false;
+        if (buttonDown != lastMouseDown) {
+            lastMouseDown = buttonDown;
+            if (!buttonDown && scanner && files > 0 && engine) PlayClickedRow(window, row + scrollPos / kRowHeight);
+        }
+        if (windowDC) DrawViewWithTint(row, buttonDown ? kPressedTint : kHoverTint);
+        hoverRow = row;
+    }
+    mouseInList = true;
+}
 
 void CALLBACK ScrollEasingTimerProc(HWND window, UINT, UINT_PTR timerId, DWORD)
 {
-    KillTimer(window, timerId);  // nothing scrolls until the overlay exists
+    if (scrollPos == scrollTarget) {
+        if (scrollTimerActive) {
+            KillTimer(window, timerId);
+            scrollTimerActive = false;
+        }
+        return;
+    }
+    scrollTimerActive = true;
+    int distance = scrollTarget - scrollPos;
+    scrollPos += distance / 5 + (distance > 0 ? 1 : -1);
+    if (playlistVisible && windowDC) ComposePlaylistView(listRect, windowDC, scrollPos);
 }
 
-void __cdecl PlaylistBuildWorker(void*) {}
+void __cdecl PlaylistBuildWorker(void* argument)
+{
+    HWND window = static_cast<HWND>(argument);
+    if (scanning) {
+        playlistBuilding = false;
+        MessageBoxA(nullptr, "Wait while scanning is in progress", "Lumetra", MB_ICONINFORMATION);
+        return;
+    }
+    playlistBuilding = true;
+    RunRowWorker(window, true);
+}
+
+void RequestPlaylistRows(HWND window)
+{
+    StateLock lock(stateLock);
+    if (rowCount <= kRowSlots || !playlistBuilt || playlistBuilding || PlaylistRowsComplete()) return;
+    playlistBuilding = true;
+    if (_beginthread(PlaylistFollowWorker, 0, window) == static_cast<uintptr_t>(-1)) playlistBuilding = false;
+}

@@ -1,0 +1,338 @@
+// The playlist's row cache: creating, rendering, rebuilding and releasing the row bitmaps.
+#include "render/PlaylistRows.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/PlayerState.h"
+#include "components/FolderScanner.h"
+#include "metadata/TrackInfo.h"
+#include "render/GlowText.h"
+
+unsigned rowsVersion = 0;
+
+namespace {
+
+const DWORD kRowTextFormat = DT_NOPREFIX | DT_WORD_ELLIPSIS;  // left, top, one line
+const int kRowsBeforeView = kRowSlots / 2 - 2;  // a long list's window is centred on the view
+
+// The file each published slot was rendered from, to tell when the list changed under it.
+std::string rowPaths[kRowSlots];
+
+void ReleaseRow(PlaylistRow* row)
+{
+    if (!row) return;
+    if (row->dc) {
+        if (row->previousBitmap) SelectObject(row->dc, row->previousBitmap);
+        if (row->previousFont) SelectObject(row->dc, row->previousFont);
+        DeleteDC(row->dc);
+    }
+    if (row->bitmap) DeleteObject(row->bitmap);
+    delete row;
+}
+
+struct RowRelease {
+    void operator()(PlaylistRow* row) const { ReleaseRow(row); }
+};
+using OwnedRow = std::unique_ptr<PlaylistRow, RowRelease>;
+
+// Under the lock.
+void ReleaseAllRows()
+{
+    for (PlaylistRow*& row : rows) {
+        ReleaseRow(row);
+        row = nullptr;
+    }
+    rowCount = 0;
+    ++rowsVersion;
+}
+
+struct RowFontSetup {
+    RowFontSetup()
+    {
+        rowFont = CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI");
+        rowCount = 0;
+        atexit(ReleasePlaylistRows);
+    }
+} rowFontSetup;
+
+int Slot(int index)
+{
+    return index % kRowSlots;
+}
+
+// The first file of the window of rendered rows that a view resting at target wants. Under the lock.
+int WindowStart(int target, int count)
+{
+    if (count <= kRowSlots) return 0;
+    int start = (target > 0 ? target / kRowHeight : 0) - kRowsBeforeView;
+    if (start > count - kRowSlots) start = count - kRowSlots;
+    return start < 0 ? 0 : start;
+}
+
+// The file the view needs next that has no rendered row, or -1: the visible rows first (five,
+// since an eased view shows parts of five), then alternately below and above. Under the lock.
+int NextMissingRow()
+{
+    int count = rowCount;
+    int start = WindowStart(scrollTarget, count);
+    int end = start + (count < kRowSlots ? count : kRowSlots);
+    int first = scrollTarget > 0 ? scrollTarget / kRowHeight : 0;
+    if (first >= end) first = end - 1;
+    const int kVisible = 5;
+    for (int i = first; i < first + kVisible && i < end; ++i)
+        if (!ReadyPlaylistRow(i)) return i;
+    for (int d = 0; first + kVisible + d < end || first - 1 - d >= start; ++d) {
+        int below = first + kVisible + d, above = first - 1 - d;
+        if (below < end && !ReadyPlaylistRow(below)) return below;
+        if (above >= start && !ReadyPlaylistRow(above)) return above;
+    }
+    return -1;
+}
+
+// True when every published row still names the file its index names now. Under the lock.
+bool RowsMatchList()
+{
+    if (!scanner) return false;
+    for (int slot = 0; slot < kRowSlots; ++slot) {
+        PlaylistRow* row = rows[slot];
+        if (!row || row->listTop < 0) continue;
+        const char* name = scanner->GetFileName(row->listTop / kRowHeight);
+        if (!name || rowPaths[slot] != name) return false;
+    }
+    return true;
+}
+
+void ClearRowBitmap(PlaylistRow* row)
+{
+    DIBSECTION section;
+    if (GetObject(row->bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
+        GdiFlush();
+        memset(section.dsBm.bmBits, 0, static_cast<size_t>(section.dsBm.bmWidthBytes) * section.dsBm.bmHeight);
+    }
+}
+
+// Takes the row of index out of its slot (or makes one) with the path it is to show. Under the
+// lock; null when the list no longer holds index or the window is gone.
+OwnedRow TakeRowFor(int index, std::string& path)
+{
+    const char* name = scanner ? scanner->GetFileName(index) : nullptr;
+    if (!name || !windowDC) return nullptr;
+    path = name;
+    int slot = Slot(index);
+    OwnedRow row(rows[slot]);
+    rows[slot] = nullptr;
+    ++rowsVersion;
+    if (row && row->bitmap) {
+        row->listTop = index * kRowHeight;
+        ClearRowBitmap(row.get());
+        return row;
+    }
+    row.reset(new PlaylistRow());
+    CreatePlaylistRow(row.get(), windowDC, rowFont, index);
+    return row;
+}
+
+// Reads the file's tag and renders the row, without the lock.
+void RenderFile(PlaylistRow* row, const std::string& path, const GlowText& text, Gdiplus::Image* defaultPicture)
+{
+    TrackInfo track(path.c_str());
+    RenderPlaylistRow(row, text, track, defaultPicture);
+}
+
+// Puts a rendered row into its slot if its index still names path. Under the lock; false when
+// the list changed (the row is then released).
+bool PublishRow(OwnedRow row, const std::string& path)
+{
+    int index = row->listTop / kRowHeight;
+    const char* name = scanner ? scanner->GetFileName(index) : nullptr;
+    if (!name || path != name) return false;
+    int slot = Slot(index);
+    ReleaseRow(rows[slot]);
+    rows[slot] = row.release();
+    rowPaths[slot] = path;
+    ++rowsVersion;
+    return true;
+}
+
+bool InView(int index)
+{
+    int first = scrollPos / kRowHeight;
+    return index >= first && index <= first + 4;
+}
+
+}  // namespace
+
+void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index)
+{
+    row->dc = nullptr;
+    row->bitmap = nullptr;
+    row->previousBitmap = nullptr;
+    row->previousFont = nullptr;
+    row->pixels = nullptr;
+    row->listTop = index * kRowHeight;
+
+    row->dc = CreateCompatibleDC(reference);
+    if (!row->dc) throw "Error initializing Device Context";
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = rowWidth;
+    info.bmiHeader.biHeight = -kRowHeight;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    row->bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
+    if (!row->bitmap) {
+        DeleteDC(row->dc);  // a row that could not be made holds nothing
+        row->dc = nullptr;
+        throw "Can't create buffer bitmap";
+    }
+    row->previousBitmap = SelectObject(row->dc, row->bitmap);
+    row->previousFont = SelectObject(row->dc, font);
+}
+
+void RenderPlaylistRow(PlaylistRow* row, const GlowText& text, TrackInfo& track, Gdiplus::Image* defaultPicture)
+{
+    BITMAP shape;
+    int width = GetObject(row->bitmap, sizeof shape, &shape) ? shape.bmWidth : rowWidth;
+    RECT line = {62, 2, width - 12, 16};
+    text.Draw(row->dc, track.GetDisplayTitle(), line, kRowTextFormat);
+    line.top = 16;
+    line.bottom = 32;
+    text.Draw(row->dc, track.artist, line, kRowTextFormat);
+    line.top = 32;
+    line.bottom = 64;  // the bitmap clips it at 48
+    text.Draw(row->dc, track.album, line, kRowTextFormat);
+
+    Gdiplus::Image* picture = track.hasArt ? track.artThumbnail : defaultPicture;
+    if (picture) {
+        Gdiplus::Graphics graphics(row->dc);
+        graphics.DrawImage(picture, 12, 2, 44, 44);
+    }
+}
+
+bool RebuildPlaylistRows(HWND window, Gdiplus::Image* defaultPicture)
+{
+    RECT client = {};
+    GetClientRect(window, &client);
+    {
+        StateLock lock(stateLock);
+        ReleaseAllRows();
+        rowWidth = client.right - 10;
+        int count = scanner ? scanner->GetNoOfFiles() : 0;
+        if (count > kRowSlots) {
+            rowCount = count;  // a long list opens at once and fills around the view
+        }
+    }
+    if (rowCount > kRowSlots) return FillPlaylistRows(window, defaultPicture);
+
+    GlowText text(10);
+    int built = 0;
+    for (;;) {
+        OwnedRow row;
+        std::string path;
+        {
+            StateLock lock(stateLock);
+            int count = scanner ? scanner->GetNoOfFiles() : 0;
+            if (count > kRowSlots) {  // the list outgrew the slots meanwhile: keep what fits
+                rowCount = count;
+                break;
+            }
+            if (built >= count) {
+                if (!RowsMatchList()) {
+                    ReleaseAllRows();
+                    return false;
+                }
+                rowCount = count;
+                ++rowsVersion;
+                return true;
+            }
+            row = TakeRowFor(built, path);
+            if (!row) {
+                ReleaseAllRows();
+                return false;
+            }
+        }
+        RenderFile(row.get(), path, text, defaultPicture);
+        StateLock lock(stateLock);
+        if (!PublishRow(std::move(row), path)) {
+            ReleaseAllRows();
+            return false;
+        }
+        ++built;
+    }
+    return FillPlaylistRows(window, defaultPicture);
+}
+
+bool FillPlaylistRows(HWND window, Gdiplus::Image* defaultPicture)
+{
+    GlowText text(10);
+    for (;;) {
+        OwnedRow row;
+        std::string path;
+        {
+            StateLock lock(stateLock);
+            int count = scanner ? scanner->GetNoOfFiles() : 0;
+            if (count > kRowSlots && count > rowCount) rowCount = count;  // appended meanwhile
+            int index = count == rowCount ? NextMissingRow() : -2;
+            if (index == -1) {
+                if (RowsMatchList()) return true;
+                ReleaseAllRows();
+                return false;
+            }
+            if (index >= 0) row = TakeRowFor(index, path);
+            if (!row) {
+                ReleaseAllRows();
+                return false;
+            }
+        }
+        int index = row->listTop / kRowHeight;
+        RenderFile(row.get(), path, text, defaultPicture);
+        bool visible;
+        {
+            StateLock lock(stateLock);
+            if (!PublishRow(std::move(row), path)) {
+                ReleaseAllRows();
+                return false;
+            }
+            visible = InView(index) && playlistVisible && !scrollTimerActive;
+        }
+        // Eased views pick new rows up at their next step; a resting view is redrawn.
+        if (visible) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE);
+    }
+}
+
+bool PlaylistRowsCurrent()
+{
+    return scanner && scanner->GetNoOfFiles() == rowCount && RowsMatchList();
+}
+
+bool PlaylistRowsComplete()
+{
+    if (!scanner || scanner->GetNoOfFiles() != rowCount) return false;
+    return rowCount <= kRowSlots || NextMissingRow() == -1;
+}
+
+PlaylistRow* ReadyPlaylistRow(int index)
+{
+    if (index < 0 || index >= rowCount) return nullptr;
+    PlaylistRow* row = rows[Slot(index)];
+    return row && row->listTop == index * kRowHeight ? row : nullptr;
+}
+
+void DiscardPlaylistRows()
+{
+    ReleaseAllRows();
+}
+
+void ReleasePlaylistRows()
+{
+    for (PlaylistRow*& row : rows) {
+        ReleaseRow(row);
+        row = nullptr;
+    }
+    if (rowFont) DeleteObject(rowFont);
+    rowFont = nullptr;
+}
