@@ -2,6 +2,7 @@
 #include "app/PlayerState.h"
 
 StateMutex stateLock;
+int startsInFlight = 0;
 int scansInFlight = 0;
 
 ImageButton* playButton = nullptr;

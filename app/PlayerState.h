@@ -24,16 +24,22 @@ struct PlaylistRow;
 //  - Never hold it across a call that waits for the window thread: SetWindowTextA,
 //    SetWindowLongA, SendMessage, a message box or a task dialog. (RedrawWindow with
 //    RDW_INVALIDATE alone and drawing through a Graphics over the window do not wait.)
-//  - FolderScanner::Scan runs without it (scans are long; the scanner guards its own list), but
-//    CleanMemory and the use of a name from GetFileName happen under it, so a name handed out
-//    stays valid for as long as its user holds the lock.
+//  - Nothing slow runs under it where the window thread could be waiting: FolderScanner::Scan
+//    runs without it (the scanner guards its own list), and so does the slow half of starting a
+//    file (PlaybackEngine::PrepareSound, which reads the file, sets up its decoder and opens the
+//    device, and the TrackInfo read of its tag); the start then checks the list again and
+//    commits under the lock (StartPrepared, UpdateNowPlaying), quickly. Stopping a sound does
+//    not wait for its device. CleanMemory and the use of a name from GetFileName happen under
+//    the lock, so a name handed out stays valid for as long as its user holds it; work done
+//    without it uses a copy.
 //  - The mode flags that workers and the window thread both touch (`idle`, `scanning`,
 //    `playlistVisible`, `playlistBuilt`, `playlistBuilding`, `randomPlay`) are one-byte atomics:
 //    they are the gates between the threads and may be read without the lock. Whatever changes
 //    together with the engine, the list or the current track is still written under the lock.
 //  - At teardown the window thread frees the objects under the lock and nulls their fields, so a
 //    worker that re-reads a field under the lock finds null and stops. The scanner is freed only
-//    when no Scan is in flight (`scansInFlight`); otherwise the process exit that follows reclaims it.
+//    when no Scan is in flight (`scansInFlight`), the engine only when no start is being prepared
+//    (`startsInFlight`); otherwise the process exit that follows reclaims it.
 //
 // The lock is a critical section that is never deleted: workers that outlive the window may still
 // take it while the process exits.
@@ -48,8 +54,9 @@ private:
 };
 extern StateMutex stateLock;
 using StateLock = std::lock_guard<StateMutex>;
-// Scans running outside the lock; changed under the lock.
+// Scans, and starts of files, running outside the lock; changed under the lock.
 extern int scansInFlight;
+extern int startsInFlight;
 
 const int kRowHeight = 48;
 const int kVisibleListHeight = 192;

@@ -176,6 +176,10 @@ void TeardownWindow(HWND window)
         if (scansInFlight == 0) delete scanner;
         scanner = nullptr;
     }
-    Free(engine);
+    // Likewise an engine that a worker is opening a file with.
+    if (startsInFlight == 0)
+        Free(engine);
+    else
+        engine = nullptr;
     PostQuitMessage(0);
 }

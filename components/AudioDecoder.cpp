@@ -79,9 +79,15 @@ std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path) {
     if (!haveMagic && audioStart == 0) return nullptr;  // shorter than any frame or header
 
     // mpg123 reads (and skips) the tag itself; the others see the file from their magic on.
-    if (haveMagic && memcmp(magic, "OggS", 4) == 0) return OpenVorbisDecoder(SourceFile(std::move(file), audioStart));
-    if (haveMagic && memcmp(magic, "fLaC", 4) == 0) return OpenFlacDecoder(SourceFile(std::move(file), audioStart));
-    return OpenMp3Decoder(SourceFile(std::move(file), 0));
+    std::unique_ptr<AudioDecoder> decoder;
+    if (haveMagic && memcmp(magic, "OggS", 4) == 0)
+        decoder = OpenVorbisDecoder(SourceFile(std::move(file), audioStart));
+    else if (haveMagic && memcmp(magic, "fLaC", 4) == 0)
+        decoder = OpenFlacDecoder(SourceFile(std::move(file), audioStart));
+    else
+        decoder = OpenMp3Decoder(SourceFile(std::move(file), 0), audioStart);
+    if (decoder && !IsPlayableFormat(decoder->Rate(), decoder->Channels())) return nullptr;
+    return decoder;
 }
 
 }  // namespace audio

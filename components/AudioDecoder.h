@@ -37,6 +37,9 @@ public:
     int Rate() const { return rate; }
     // Length in frames (one sample per channel); 0 when the source does not tell.
     uint64_t TotalFrames() const { return totalFrames; }
+    // False when TotalFrames is only an estimate (an mp3 without an info header): counting every
+    // frame (CountMp3Frames) then gives the exact length.
+    bool LengthExact() const { return lengthExact; }
 
     // Decodes up to maxFrames frames into out (Channels() samples each). Returns fewer only at
     // the end of the stream or when decoding failed; 0 means nothing more will come.
@@ -51,13 +54,26 @@ protected:
     int channels = 0;
     int rate = 0;
     uint64_t totalFrames = 0;
+    bool lengthExact = true;
 };
 
+// The formats this engine plays: mono or stereo, 8 to 384 kHz. Anything else a header claims is
+// taken for a damaged or hostile file, before any buffer is sized from it.
+constexpr int kMinRate = 8000;
+constexpr int kMaxRate = 384000;
+inline bool IsPlayableFormat(int rate, int channels) {
+    return rate >= kMinRate && rate <= kMaxRate && (channels == 1 || channels == 2);
+}
+
 // Opens path (8-bit ANSI) with the decoder its content calls for. Null when the file is missing,
-// unreadable or not audio this engine plays (only mono and stereo).
+// unreadable or not audio in a format this engine plays.
 std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path);
 
-std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source);
+// source is the whole file; its audio (the frames) begins at audioStart, after any ID3v2 tag.
+std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioStart);
+// Reads the whole mp3 file for its exact length in frames; 0 when it cannot. Slow for long files
+// on slow disks: never on the window thread.
+uint64_t CountMp3Frames(const char* path);
 std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source);
 std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source);
 

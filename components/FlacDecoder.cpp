@@ -27,7 +27,7 @@ public:
                                                              MetadataCallback, ErrorCallback, this);
         if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) return false;
         if (!FLAC__stream_decoder_process_until_end_of_metadata(decoder) || !haveStreamInfo) return false;
-        return channels >= 1 && channels <= 2 && rate > 0 && sourceBits >= 4 && sourceBits <= 32;
+        return IsPlayableFormat(rate, channels) && sourceBits >= 4 && sourceBits <= 32;
     }
 
     bool SeekTo(uint64_t frame) override {

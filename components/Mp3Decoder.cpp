@@ -25,7 +25,7 @@ off_t SeekCallback(void* handle, off_t offset, int whence) {
 
 class Mp3Decoder final : public AudioDecoder {
 public:
-    explicit Mp3Decoder(SourceFile source) : source(std::move(source)) {}
+    Mp3Decoder(SourceFile source, int64_t audioStart) : source(std::move(source)), audioStart(audioStart) {}
 
     ~Mp3Decoder() override {
         if (handle != nullptr) {
@@ -34,38 +34,13 @@ public:
         }
     }
 
-    bool Open() {
-        int error = MPG123_OK;
-        handle = mpg123_new(nullptr, &error);
-        if (handle == nullptr) return false;
-        // Quiet: no messages on stderr for damaged frames.
-        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
-        // Only signed 16-bit output, at whatever rate and channel count the stream has.
-        mpg123_format_none(handle);
-        const long* rates = nullptr;
-        size_t rateCount = 0;
-        mpg123_rates(&rates, &rateCount);
-        for (size_t i = 0; i < rateCount; ++i) {
-            mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-        }
-        if (mpg123_replace_reader_handle(handle, ReadCallback, SeekCallback, nullptr) != MPG123_OK) return false;
-        if (mpg123_open_handle(handle, &source) != MPG123_OK) return false;
+    bool Open() { return OpenHandle(MPG123_NO_PEEK_END | MPG123_FORCE_SEEKABLE) && ReadFormat(); }
 
-        long streamRate = 0;
-        int streamChannels = 0;
-        int encoding = 0;
-        if (mpg123_getformat(handle, &streamRate, &streamChannels, &encoding) != MPG123_OK) return false;
-        if (encoding != MPG123_ENC_SIGNED_16 || streamRate <= 0 || streamChannels < 1 || streamChannels > 2) {
-            return false;
-        }
-        // A full pass over the frame headers: the only exact length for VBR files without an
-        // info header, and an index that makes seeks land on the right frame.
-        if (mpg123_scan(handle) != MPG123_OK) return false;
+    // The length a full pass over the frames gives, for files without an info header.
+    uint64_t CountFrames() {
+        if (!OpenHandle(0) || mpg123_scan(handle) != MPG123_OK) return 0;
         const off_t length = mpg123_length(handle);
-        rate = static_cast<int>(streamRate);
-        channels = streamChannels;
-        totalFrames = length > 0 ? static_cast<uint64_t>(length) : 0;
-        return true;
+        return length > 0 ? static_cast<uint64_t>(length) : 0;
     }
 
     bool SeekTo(uint64_t frame) override {
@@ -95,14 +70,82 @@ protected:
     }
 
 private:
+    bool OpenHandle(long flags) {
+        int error = MPG123_OK;
+        handle = mpg123_new(nullptr, &error);
+        if (handle == nullptr) return false;
+        // Quiet: no messages on stderr for damaged frames. Gapless: the encoder's delay and
+        // padding that an info header gives are cut, so tracks of an album follow seamlessly.
+        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS | flags, 0.0);
+        // Only signed 16-bit output, at whatever rate and channel count the stream has.
+        mpg123_format_none(handle);
+        const long* rates = nullptr;
+        size_t rateCount = 0;
+        mpg123_rates(&rates, &rateCount);
+        for (size_t i = 0; i < rateCount; ++i) {
+            mpg123_format(handle, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        }
+        if (mpg123_replace_reader_handle(handle, ReadCallback, SeekCallback, nullptr) != MPG123_OK) return false;
+        return mpg123_open_handle(handle, &source) == MPG123_OK;
+    }
+
+    bool ReadFormat() {
+        long streamRate = 0;
+        int streamChannels = 0;
+        int encoding = 0;
+        if (mpg123_getformat(handle, &streamRate, &streamChannels, &encoding) != MPG123_OK) return false;
+        if (encoding != MPG123_ENC_SIGNED_16 || !IsPlayableFormat(static_cast<int>(streamRate), streamChannels)) {
+            return false;
+        }
+        rate = static_cast<int>(streamRate);
+        channels = streamChannels;
+        // Kept from peeking at the file's end, mpg123 gives a length only when an info header
+        // (Xing, Info) counts the frames, and then an exact one. Without it the length is guessed
+        // from the file size and the first frame's bit rate, and counted later (CountMp3Frames).
+        mpg123_frameinfo info = {};
+        if (mpg123_info(handle, &info) != MPG123_OK) info = {};
+        const int64_t bytes = source.Length() - audioStart;
+        const off_t length = mpg123_length(handle);
+        if (length > 0 && HeaderFitsFile(info, bytes)) {
+            totalFrames = static_cast<uint64_t>(length);
+            return true;
+        }
+        lengthExact = false;
+        if (bytes > 0 && info.bitrate > 0) {
+            totalFrames = static_cast<uint64_t>(static_cast<double>(bytes) * 8.0 / (info.bitrate * 1000.0) * rate);
+        }
+        return true;
+    }
+
+    // An info header written before the file was cut short claims more frames than the file can
+    // hold: frames of the header's size for constant bit rate, frames of the lowest bit rate else.
+    bool HeaderFitsFile(const mpg123_frameinfo& info, int64_t bytes) {
+        const off_t frames = mpg123_framelength(handle);
+        const int samplesPerFrame = mpg123_spf(handle);
+        if (frames <= 0 || bytes <= 0 || samplesPerFrame <= 0 || info.rate <= 0) return false;
+        const int lowestKbps = info.version == MPG123_1_0 ? 32 : 8;
+        const double frameBytes = info.vbr == MPG123_CBR
+                                      ? info.framesize + 4.0
+                                      : samplesPerFrame / 8.0 * lowestKbps * 1000.0 / info.rate;
+        return static_cast<double>(bytes) >= 0.98 * static_cast<double>(frames) * frameBytes;
+    }
+
     SourceFile source;
+    const int64_t audioStart;
     mpg123_handle* handle = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source) {
-    auto decoder = std::make_unique<Mp3Decoder>(std::move(source));
+uint64_t CountMp3Frames(const char* path) {
+    FilePtr file(path != nullptr ? fopen(path, "rb") : nullptr);
+    if (!file) return 0;
+    Mp3Decoder counter(SourceFile(std::move(file), 0), 0);
+    return counter.CountFrames();
+}
+
+std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioStart) {
+    auto decoder = std::make_unique<Mp3Decoder>(std::move(source), audioStart);
     if (!decoder->Open()) return nullptr;
     return decoder;
 }

@@ -7,34 +7,94 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cwchar>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
 const wchar_t kNoLength[] = L"[N/A]";
+// How long a start waits for the sound it replaces to fall silent, so two devices do not play at
+// once; a device that takes longer is closed by its own thread all the same.
+constexpr DWORD kReplacedCloseWaitMs = 50;
+
+// A sound's length. Fixed from the start, except for an mp3 without an info header: its guess is
+// replaced once, from another thread, when the count of its frames is done. Each text is written
+// before it is published, so a reader never sees one half written.
+class SoundLength {
+public:
+    SoundLength(uint64_t frames, int rate) : rate(rate) { Set(frames, estimated); }
+    void Count(uint64_t frames) { Set(frames, counted); }
+    uint64_t Frames() const { return frames.load(); }
+    uint32_t Ms() const { return ms.load(); }
+    const wchar_t* Text() const { return text.load(); }
+
+private:
+    void Set(uint64_t count, wchar_t* buffer) {
+        const uint64_t total = rate > 0 ? (count * 1000 + static_cast<uint64_t>(rate) / 2) / rate : 0;
+        const uint32_t lengthMs = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
+        if (lengthMs == 0) {
+            wcscpy(buffer, kNoLength);
+        } else {
+            const uint32_t seconds = static_cast<uint32_t>((static_cast<uint64_t>(lengthMs) + 500) / 1000);
+            if (seconds >= 3600) {
+                swprintf(buffer, 16, L"%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
+            } else {
+                swprintf(buffer, 16, L"%u:%02u", seconds / 60, seconds % 60);
+            }
+        }
+        frames = count;
+        ms = lengthMs;
+        text = buffer;
+    }
+
+    const int rate;
+    std::atomic<uint64_t> frames{0};
+    std::atomic<uint32_t> ms{0};
+    std::atomic<const wchar_t*> text{kNoLength};
+    wchar_t estimated[16] = {};
+    wchar_t counted[16] = {};
+};
+
+// Counts the frames of an mp3 without an info header on a thread of its own, for as long as the
+// file takes to read; the sound plays meanwhile with the guessed length.
+void CountLengthInBackground(std::shared_ptr<SoundLength> length, const std::string& path) {
+    try {
+        std::thread([length, path] {
+            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+            try {
+                if (const uint64_t frames = audio::CountMp3Frames(path.c_str())) length->Count(frames);
+            } catch (...) {
+            }
+        }).detach();
+    } catch (...) {
+        // No thread: the guess stays.
+    }
+}
 
 // One started file. The engine keeps the object until it is destroyed itself, so a pointer the
-// player still holds stays valid; releasing only lets go of the output (thread, device, decoder).
+// player still holds stays valid; stopping or releasing only lets go of the output.
 class Sound final : public PlaybackSound, public StreamSource {
 public:
-    Sound(std::shared_ptr<audio::WaveOutput> output, int channels, int rate, uint64_t totalFrames)
-        : output(std::move(output)), totalFrames(totalFrames) {
+    Sound(int channels, int rate, std::shared_ptr<SoundLength> length) : length(std::move(length)) {
         format.channels = channels;
         format.bitsPerSample = 16;
         format.sampleRate = rate;
         format.bytesPerFrame = channels * 2;
-        const uint64_t ms = rate > 0 ? (totalFrames * 1000 + static_cast<uint64_t>(rate) / 2) / rate : 0;
-        lengthMs = static_cast<uint32_t>(std::min<uint64_t>(ms, UINT32_MAX));
-        FormatLength();
     }
 
-    void ReleaseSound() override { End(); }
+    // The queued tail plays out; the device closes after it.
+    void ReleaseSound() override {
+        if (const auto released = Detach()) released->Release();
+    }
+
     StreamSource* GetStreamSource() override { return this; }
 
     bool QueryPaused() override {
@@ -49,17 +109,32 @@ public:
         return current && current->Ended();
     }
 
-    uint32_t LengthMs() override { return lengthMs; }
+    uint32_t LengthMs() override { return length->Ms(); }
     StreamFormat GetStreamFormat() override { return format; }
 
-    // Stops the output and lets go of it; later calls answer as for no sound. Idempotent.
-    void End() {
-        std::shared_ptr<audio::WaveOutput> ending;
-        {
-            std::lock_guard<std::mutex> guard(lock);
-            ending.swap(output);
-        }
+    void Attach(std::shared_ptr<audio::WaveOutput> playing) {
+        std::lock_guard<std::mutex> guard(lock);
+        output = std::move(playing);
+    }
+
+    // Lets go of the output without touching it; later calls answer as for no sound.
+    std::shared_ptr<audio::WaveOutput> Detach() {
+        std::shared_ptr<audio::WaveOutput> detached;
+        std::lock_guard<std::mutex> guard(lock);
+        detached.swap(output);
+        return detached;
+    }
+
+    // Silences the output and lets go of it. Idempotent. Returns what was stopped.
+    std::shared_ptr<audio::WaveOutput> End() {
+        const auto ending = Detach();
         if (ending) ending->Stop();
+        return ending;
+    }
+
+    std::shared_ptr<audio::WaveOutput> Output() {
+        std::lock_guard<std::mutex> guard(lock);
+        return output;
     }
 
     bool Pause(bool pause) {
@@ -69,6 +144,7 @@ public:
 
     bool Seek(float fraction) {
         const auto current = Output();
+        const uint64_t totalFrames = length->Frames();
         if (!current || totalFrames == 0 || !std::isfinite(fraction)) return false;
         const double clamped = std::clamp(static_cast<double>(fraction), 0.0, 1.0);
         return current->SeekTo(static_cast<uint64_t>(clamped * static_cast<double>(totalFrames)));
@@ -76,42 +152,19 @@ public:
 
     float PlayPos() {
         const auto current = Output();
+        const uint64_t totalFrames = length->Frames();
         if (!current || totalFrames == 0) return 0.0f;
         const double heard = static_cast<double>(current->HeardFrames()) / static_cast<double>(totalFrames);
         return static_cast<float>(std::clamp(heard, 0.0, 1.0));
     }
 
-    const wchar_t* LengthText() {
-        return Output() ? lengthText : kNoLength;
-    }
+    const wchar_t* LengthText() { return Output() ? length->Text() : kNoLength; }
 
 private:
-    std::shared_ptr<audio::WaveOutput> Output() {
-        std::lock_guard<std::mutex> guard(lock);
-        return output;
-    }
-
-    void FormatLength() {
-        if (lengthMs == 0) {
-            wcscpy(lengthText, kNoLength);
-            return;
-        }
-        const uint32_t seconds = static_cast<uint32_t>((static_cast<uint64_t>(lengthMs) + 500) / 1000);
-        if (seconds >= 3600) {
-            swprintf(lengthText, sizeof lengthText / sizeof lengthText[0], L"%u:%02u:%02u", seconds / 3600,
-                     seconds / 60 % 60, seconds % 60);
-        } else {
-            swprintf(lengthText, sizeof lengthText / sizeof lengthText[0], L"%u:%02u", seconds / 60, seconds % 60);
-        }
-    }
-
     std::mutex lock;  // guards output
     std::shared_ptr<audio::WaveOutput> output;
-    // Fixed at creation, so they need no lock.
-    StreamFormat format = {};
-    const uint64_t totalFrames;
-    uint32_t lengthMs = 0;
-    wchar_t lengthText[16] = {};
+    StreamFormat format = {};  // fixed at creation
+    const std::shared_ptr<SoundLength> length;
 };
 
 Sound* AsSound(PlaybackSound* sound) {
@@ -119,6 +172,18 @@ Sound* AsSound(PlaybackSound* sound) {
 }
 
 }  // namespace
+
+class PreparedSound {
+public:
+    std::string path;
+    audio::PrimedSource source;
+    int channels = 0;
+    int rate = 0;
+    uint64_t totalFrames = 0;
+    bool lengthExact = true;
+    // Null when the sound is to follow the current one on its device.
+    std::shared_ptr<audio::WaveOutput> output;
+};
 
 class EngineCore {
 public:
@@ -135,41 +200,108 @@ PlaybackEngine::PlaybackEngine() : ActiveSound(nullptr), core(nullptr) {
 
 PlaybackEngine::~PlaybackEngine() {
     try {
-        std::lock_guard<std::mutex> guard(core->lock);
-        for (auto& sound : core->sounds) sound->End();
+        std::vector<std::shared_ptr<audio::WaveOutput>> stopped;
+        {
+            std::lock_guard<std::mutex> guard(core->lock);
+            for (auto& sound : core->sounds) {
+                if (auto output = sound->End()) stopped.push_back(std::move(output));
+            }
+        }
+        // Bounded: a device that hangs is left to the process exit.
+        const DWORD deadline = GetTickCount() + 1000;
+        for (auto& output : stopped) {
+            const LONG left = static_cast<LONG>(deadline - GetTickCount());
+            output->WaitClosed(left > 0 ? static_cast<DWORD>(left) : 0);
+        }
     } catch (...) {
     }
     delete core;
 }
 
-bool PlaybackEngine::StartPlaying(const char* path) {
+PreparedSound* PlaybackEngine::PrepareSound(const char* path) {
     try {
-        // Everything that can fail happens before the current sound is touched: a file that does
-        // not play leaves the sound that was playing as it was.
         auto decoder = audio::OpenAudioDecoder(path);
-        if (!decoder) return false;
-        const int channels = decoder->Channels();
-        const int rate = decoder->Rate();
-        const uint64_t totalFrames = decoder->TotalFrames();
-        auto output = audio::WaveOutput::Open(std::move(decoder));
-        if (!output) return false;
-        auto sound = std::make_unique<Sound>(output, channels, rate, totalFrames);
+        if (!decoder) return nullptr;
+        auto prepared = std::make_unique<PreparedSound>();
+        prepared->path = path;
+        prepared->channels = decoder->Channels();
+        prepared->rate = decoder->Rate();
+        prepared->totalFrames = decoder->TotalFrames();
+        prepared->lengthExact = decoder->LengthExact();
+        prepared->source = audio::PrimedSource::Prime(std::move(decoder));
+        if (!prepared->source.decoder) return nullptr;
+
+        // A sound whose file is read to its end waits for one to follow it; the device is opened
+        // here only when this one cannot.
+        std::shared_ptr<audio::WaveOutput> playing;
+        {
+            std::lock_guard<std::mutex> guard(core->lock);
+            if (core->current != nullptr) playing = core->current->Output();
+        }
+        const bool follows = playing && playing->Channels() == prepared->channels &&
+                             playing->Rate() == prepared->rate && playing->SourceExhausted();
+        if (!follows) {
+            prepared->output = audio::WaveOutput::Open(std::move(prepared->source));
+            if (!prepared->output) return nullptr;
+        }
+        return prepared.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void PlaybackEngine::DiscardPrepared(PreparedSound* prepared) {
+    try {
+        if (prepared != nullptr && prepared->output) prepared->output->Stop();
+    } catch (...) {
+    }
+    delete prepared;
+}
+
+bool PlaybackEngine::StartPrepared(PreparedSound* prepared) {
+    if (prepared == nullptr) return false;
+    std::unique_ptr<PreparedSound, decltype(&PlaybackEngine::DiscardPrepared)> owned(prepared, &DiscardPrepared);
+    try {
+        auto length = std::make_shared<SoundLength>(prepared->totalFrames, prepared->rate);
+        auto sound = std::make_unique<Sound>(prepared->channels, prepared->rate, length);
 
         std::lock_guard<std::mutex> guard(core->lock);
         core->sounds.reserve(core->sounds.size() + 1);
-        if (core->current != nullptr) core->current->End();
-        if (!output->Play()) {
-            sound->End();
-            return false;
+        Sound* previous = core->current;
+        std::shared_ptr<audio::WaveOutput> output;
+        if (!prepared->output && previous != nullptr) {
+            const auto playing = previous->Output();
+            if (playing && playing->ContinueWith(prepared->source)) {
+                previous->Detach();
+                output = playing;
+            }
         }
+        if (!output) {
+            // The current sound was sought back or stopped since: this one needs a device after all.
+            output = prepared->output ? std::move(prepared->output) : audio::WaveOutput::Open(std::move(prepared->source));
+            if (!output) return false;
+            if (previous != nullptr) {
+                if (const auto replaced = previous->End()) replaced->WaitClosed(kReplacedCloseWaitMs);
+            }
+            if (!output->Play()) {
+                output->Stop();
+                return false;
+            }
+        }
+        sound->Attach(output);
         Sound* started = sound.get();
         core->sounds.push_back(std::move(sound));
         core->current = started;
+        if (!prepared->lengthExact) CountLengthInBackground(length, prepared->path);
         __atomic_store_n(&ActiveSound, static_cast<PlaybackSound*>(started), __ATOMIC_RELEASE);
         return true;
     } catch (...) {
         return false;
     }
+}
+
+bool PlaybackEngine::StartPlaying(const char* path) {
+    return StartPrepared(PrepareSound(path));
 }
 
 bool PlaybackEngine::Pause(bool pause) {

@@ -35,6 +35,9 @@ protected:
 };
 
 class EngineCore;
+// A file opened and decoded up to its first sound, not yet heard. Owned by the caller until it is
+// given to StartPrepared or DiscardPrepared.
+class PreparedSound;
 
 class PlaybackEngine {
 public:
@@ -47,8 +50,17 @@ public:
     // The current sound, null when none is loaded.
     PlaybackSound* ActiveSound;
 
-    // Starts the file; true when it decodes and output started. The earlier sound is ended.
+    // Starts the file; true when it decodes and output started. The earlier sound is ended, or,
+    // when it has just ended (HasEnded) and the new file has its rate and channels, the new one
+    // follows it on the same device without a gap. StartPrepared(PrepareSound(path)).
     bool StartPlaying(const char* path);
+    // StartPlaying in two halves, for callers that hold stateLock: the slow one (reading the file,
+    // setting up its decoder, opening the device) runs on any thread without it, and touches no
+    // sound; the quick one swaps the sounds. Null when the file does not play.
+    PreparedSound* PrepareSound(const char* path);
+    // Takes prepared in every case; null gives false and leaves the current sound as it was.
+    bool StartPrepared(PreparedSound* prepared);
+    static void DiscardPrepared(PreparedSound* prepared);
     bool Pause(bool pause);
     bool Seek(float fraction);
     // Fraction of the active sound's length heard so far, 0 without a sound.

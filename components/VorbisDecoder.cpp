@@ -37,7 +37,10 @@ public:
         if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) return false;
         opened = true;
         const vorbis_info* info = ov_info(&file, -1);
-        if (info == nullptr || info->channels < 1 || info->channels > 2 || info->rate <= 0) return false;
+        // The rate is a 32-bit field of the header; nothing is sized from it before this check.
+        if (info == nullptr || info->rate > kMaxRate || !IsPlayableFormat(static_cast<int>(info->rate), info->channels)) {
+            return false;
+        }
         channels = info->channels;
         rate = static_cast<int>(info->rate);
         const ogg_int64_t total = ov_seekable(&file) ? ov_pcm_total(&file, -1) : 0;

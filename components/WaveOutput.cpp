@@ -9,25 +9,41 @@ namespace audio {
 namespace {
 
 constexpr size_t kBufferCount = 4;
-constexpr DWORD kStopTimeoutMs = 3000;
 // Queries give the last known answer, and commands give up, rather than wait long behind a
-// stalled device call.
+// stalled device call: the window thread asks them.
 constexpr auto kQueryWait = std::chrono::milliseconds(100);
-constexpr auto kCommandWait = std::chrono::milliseconds(2000);
+constexpr auto kCommandWait = std::chrono::milliseconds(250);
 
 // The device sets WHDR_DONE from its own thread.
 bool IsDone(const WAVEHDR& header) {
     return (*static_cast<const volatile DWORD*>(&header.dwFlags) & WHDR_DONE) != 0;
 }
 
+// About a tenth of a second per buffer.
+size_t FramesPerBuffer(int rate) {
+    return static_cast<size_t>(std::max(1024, rate / 10));
+}
+
 }  // namespace
 
-WaveOutput::WaveOutput(std::unique_ptr<AudioDecoder> source)
-    : decoder(std::move(source)),
-      channels(decoder->Channels()),
-      rate(decoder->Rate()),
-      // About a tenth of a second per buffer.
-      framesPerBuffer(static_cast<size_t>(std::max(1024, decoder->Rate() / 10))) {}
+PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder) {
+    PrimedSource primed;
+    if (!decoder || !IsPlayableFormat(decoder->Rate(), decoder->Channels())) return primed;
+    std::vector<int16_t> head(FramesPerBuffer(decoder->Rate()) * decoder->Channels());
+    const size_t frames = decoder->Read(head.data(), head.size() / decoder->Channels());
+    if (frames == 0) return primed;
+    head.resize(frames * decoder->Channels());
+    primed.head = std::move(head);
+    primed.decoder = std::move(decoder);
+    return primed;
+}
+
+WaveOutput::WaveOutput(PrimedSource source)
+    : channels(source.Channels()),
+      rate(source.Rate()),
+      framesPerBuffer(FramesPerBuffer(source.Rate())),
+      decoder(std::move(source.decoder)),
+      head(std::move(source.head)) {}
 
 WaveOutput::~WaveOutput() {
     try {
@@ -36,26 +52,22 @@ WaveOutput::~WaveOutput() {
     }
     if (thread.load() != nullptr) CloseHandle(thread.load());
     if (wake != nullptr) CloseHandle(wake);
+    if (closed != nullptr) CloseHandle(closed);
 }
 
-std::shared_ptr<WaveOutput> WaveOutput::Open(std::unique_ptr<AudioDecoder> decoder) {
-    if (!decoder || decoder->Channels() < 1 || decoder->Channels() > 2 || decoder->Rate() <= 0) return nullptr;
-    std::shared_ptr<WaveOutput> output(new WaveOutput(std::move(decoder)));
+std::shared_ptr<WaveOutput> WaveOutput::Open(PrimedSource source) {
+    if (!source.decoder) return nullptr;
+    std::shared_ptr<WaveOutput> output(new WaveOutput(std::move(source)));
     output->buffers.resize(kBufferCount);
     for (Buffer& buffer : output->buffers) buffer.samples.resize(output->framesPerBuffer * output->channels);
-
-    // The first buffer proves that the file really decodes before anything else is touched.
-    Buffer& first = output->buffers.front();
-    const size_t frames = output->decoder->Read(first.samples.data(), output->framesPerBuffer);
-    if (frames == 0) return nullptr;
-    first.header.dwBufferLength = static_cast<DWORD>(frames * output->channels * sizeof(int16_t));
     if (!output->OpenDevice()) return nullptr;
     return output;
 }
 
 bool WaveOutput::OpenDevice() {
     wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (wake == nullptr) return false;
+    closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (wake == nullptr || closed == nullptr) return false;
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = static_cast<WORD>(channels);
@@ -76,8 +88,6 @@ bool WaveOutput::Play() {
     {
         std::lock_guard<std::timed_mutex> guard(lock);
         if (device == nullptr || thread.load() != nullptr) return false;
-        Buffer& first = buffers.front();
-        if (!QueueBuffer(first, first.header.dwBufferLength / (channels * sizeof(int16_t)))) return false;
     }
     auto* param = new (std::nothrow) std::shared_ptr<WaveOutput>(shared_from_this());
     if (param == nullptr) return false;
@@ -109,13 +119,17 @@ void WaveOutput::Run() {
     // Above the window thread, so painting and scanning never starve the device.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     while (!stopRequested.load()) {
+        DWORD waitMs = 50;
         {
             std::lock_guard<std::timed_mutex> guard(lock);
             if (device == nullptr) return;
             FillBuffers();
             CheckEnded();
+            if (released.load() && drained.load()) return;
+            // Near the end the lead left is watched closely, so the end is told in time.
+            if (sourceEnded) waitMs = drained.load() ? 200 : 20;
         }
-        WaitForSingleObject(wake, ended.load() ? 200 : 50);
+        WaitForSingleObject(wake, waitMs);
     }
 }
 
@@ -129,12 +143,31 @@ void WaveOutput::FillBuffers() {
     // Nothing is queued while paused: a device whose queue ran empty (after a seek) would be
     // started again by the next buffer on some systems, pause or not.
     if (paused.load()) return;
+    // The device plays buffers in the order they are written, whichever slot they are in.
     for (Buffer& buffer : buffers) {
         if (sourceEnded) return;
         if (buffer.queued) continue;
-        const size_t frames = decoder->Read(buffer.samples.data(), framesPerBuffer);
-        if (frames == 0 || !QueueBuffer(buffer, frames)) sourceEnded = true;
+        const size_t frames = ReadSource(buffer.samples.data(), framesPerBuffer);
+        if (frames == 0 || !QueueBuffer(buffer, frames)) {
+            sourceEnded = true;
+            return;
+        }
+        // A short read is the end of the source: a source that follows may be queued at once.
+        if (frames < framesPerBuffer) sourceEnded = true;
     }
+}
+
+size_t WaveOutput::ReadSource(int16_t* out, size_t maxFrames) {
+    size_t done = 0;
+    if (headUsed < head.size()) {
+        const size_t frames = std::min(maxFrames, (head.size() - headUsed) / channels);
+        std::copy_n(head.begin() + static_cast<std::ptrdiff_t>(headUsed), frames * channels, out);
+        headUsed += frames * channels;
+        done = frames;
+        if (headUsed == head.size()) std::vector<int16_t>().swap(head), headUsed = 0;
+    }
+    if (done < maxFrames && decoder) done += decoder->Read(out + done * channels, maxFrames - done);
+    return done;
 }
 
 bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames) {
@@ -152,21 +185,72 @@ bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames) {
 }
 
 void WaveOutput::CheckEnded() {
-    if (!sourceEnded || ended.load()) return;
+    if (!sourceEnded || drained.load()) return;
+    bool allDone = true;
     for (const Buffer& buffer : buffers) {
-        if (buffer.queued && !IsDone(buffer.header)) return;
+        if (buffer.queued && !IsDone(buffer.header)) allDone = false;
     }
-    lastHeard = baseFrame + writtenFrames;
-    ended = true;
+    if (allDone) {
+        lastHeard = baseFrame + writtenFrames;
+        drained = true;
+        ended = true;
+        return;
+    }
+    // A paused sound is not near its end: what follows would be queued on a paused device.
+    if (ended.load() || paused.load()) return;
+    const uint64_t left = writtenFrames - PlayedFrames();
+    if (left * 1000 < static_cast<uint64_t>(kEndLeadMs) * static_cast<uint64_t>(rate)) ended = true;
+}
+
+bool WaveOutput::SourceExhausted() {
+    std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
+    return guard.try_lock_for(kQueryWait) && device != nullptr && sourceEnded && !stopRequested.load() &&
+           !released.load();
+}
+
+bool WaveOutput::ContinueWith(PrimedSource& next) {
+    if (!next.decoder || next.Channels() != channels || next.Rate() != rate) return false;
+    std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
+    if (!guard.try_lock_for(kCommandWait) || device == nullptr || !sourceEnded || stopRequested.load() ||
+        released.load() || paused.load()) {
+        return false;
+    }
+    // The next source's first frame is heard where the device's count reaches the end of what
+    // is queued now.
+    positionOrigin += writtenFrames;
+    baseFrame = 0;
+    writtenFrames = 0;
+    decoder = std::move(next.decoder);
+    head = std::move(next.head);
+    headUsed = 0;
+    sourceEnded = false;
+    ended = false;
+    drained = false;
+    lastHeard = 0;
+    SetEvent(wake);
+    return true;
 }
 
 void WaveOutput::Stop() {
     stopRequested = true;
-    if (wake != nullptr) SetEvent(wake);
-    HANDLE running = thread.load();
-    // A device that hangs must not hang the caller: the thread closes it whenever it gets free.
-    if (running != nullptr && WaitForSingleObject(running, kStopTimeoutMs) != WAIT_OBJECT_0) return;
-    CloseDevice();
+    if (thread.load() == nullptr) {
+        CloseDevice();  // never played: nothing runs that would close it
+        return;
+    }
+    SetEvent(wake);
+}
+
+void WaveOutput::Release() {
+    released = true;
+    if (thread.load() == nullptr) {
+        CloseDevice();
+        return;
+    }
+    SetEvent(wake);
+}
+
+void WaveOutput::WaitClosed(DWORD timeoutMs) {
+    if (closed != nullptr) WaitForSingleObject(closed, timeoutMs);
 }
 
 void WaveOutput::CloseDevice() {
@@ -183,6 +267,8 @@ void WaveOutput::CloseDevice() {
     buffers.clear();
     buffers.shrink_to_fit();
     decoder.reset();
+    std::vector<int16_t>().swap(head);
+    if (closed != nullptr) SetEvent(closed);
 }
 
 bool WaveOutput::Pause(bool pause) {
@@ -196,18 +282,22 @@ bool WaveOutput::Pause(bool pause) {
 
 bool WaveOutput::SeekTo(uint64_t frame) {
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(kCommandWait) || device == nullptr) return false;
+    if (!guard.try_lock_for(kCommandWait) || device == nullptr || !decoder) return false;
     waveOutReset(device);
+    position.Restart();
     for (Buffer& buffer : buffers) {
         if (buffer.queued) waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));
         buffer.queued = false;
     }
+    std::vector<int16_t>().swap(head);
+    headUsed = 0;
     // A reset device starts again with the next write; a paused sound must stay paused (and the
     // output thread holds its buffers back until the sound resumes).
     if (paused.load()) waveOutPause(device);
 
     bool moved = true;
-    const uint64_t total = decoder->TotalFrames();
+    // A guessed length must not end a seek that the file can still follow.
+    const uint64_t total = decoder->LengthExact() ? decoder->TotalFrames() : 0;
     if (total != 0 && frame >= total) {
         frame = total;
         sourceEnded = true;
@@ -220,35 +310,48 @@ bool WaveOutput::SeekTo(uint64_t frame) {
     writtenFrames = 0;
     lastHeard = frame;
     ended = false;
+    drained = false;
     SetEvent(wake);
     return moved;
 }
 
 uint64_t WaveOutput::HeardFrames() {
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(kQueryWait) || device == nullptr || ended.load()) return lastHeard.load();
-    const uint64_t position = DevicePositionFrames();
-    const uint64_t played = position > positionOrigin ? position - positionOrigin : 0;
-    lastHeard = baseFrame + std::min(played, writtenFrames);
+    if (!guard.try_lock_for(kQueryWait) || device == nullptr || drained.load()) return lastHeard.load();
+    lastHeard = baseFrame + PlayedFrames();
     return lastHeard.load();
+}
+
+uint64_t WaveOutput::PlayedFrames() {
+    const uint64_t now = DevicePositionFrames();
+    return now > positionOrigin ? std::min(now - positionOrigin, writtenFrames) : 0;
 }
 
 uint64_t WaveOutput::DevicePositionFrames() {
     // Milliseconds, not samples: when the system converts to another device format its sample
-    // counts are in that format, while time is the same in both.
+    // counts are in that format, while time is the same in both. Devices that cannot tell time
+    // answer in bytes or samples instead, in 32 bits that wrap within hours.
     MMTIME time = {};
     time.wType = TIME_MS;
-    if (waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR) return positionOrigin;
+    if (waveOutGetPosition(device, &time, sizeof time) != MMSYSERR_NOERROR) return lastPosition;
+    if (time.wType != positionUnit) {
+        position.Restart();
+        positionUnit = time.wType;
+    }
     switch (time.wType) {
     case TIME_MS:
-        return static_cast<uint64_t>(time.u.ms) * static_cast<uint64_t>(rate) / 1000;
+        lastPosition = position.Extend(time.u.ms) * static_cast<uint64_t>(rate) / 1000;
+        break;
     case TIME_SAMPLES:
-        return time.u.sample;
+        lastPosition = position.Extend(time.u.sample);
+        break;
     case TIME_BYTES:
-        return time.u.cb / (channels * sizeof(int16_t));
+        lastPosition = position.Extend(time.u.cb) / (channels * sizeof(int16_t));
+        break;
     default:
-        return positionOrigin;
+        break;
     }
+    return lastPosition;
 }
 
 }  // namespace audio

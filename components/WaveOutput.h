@@ -1,4 +1,4 @@
-// One sound's way to the speakers: a waveOut device fed from a decoder by a thread of its own.
+// One stream's way to the speakers: a waveOut device fed from decoders by a thread of its own.
 #pragma once
 
 #include "components/AudioDecoder.h"
@@ -14,30 +14,73 @@
 
 namespace audio {
 
+// waveOutGetPosition counts in 32 bits: bytes of 44.1 kHz stereo wrap after 6.8 hours. This
+// carries the count on in 64 bits, given readings at least once per wrap.
+class PositionCounter {
+public:
+    uint64_t Extend(uint32_t reading) {
+        total += static_cast<uint32_t>(reading - last);  // modulo 2^32: a wrap is a small step on
+        last = reading;
+        return total;
+    }
+    // After waveOutReset the device counts from 0 again.
+    void Restart() { total = last = 0; }
+
+private:
+    uint64_t total = 0;
+    uint32_t last = 0;
+};
+
+// A decoder with the start of its audio already decoded: proof that the file plays, and the
+// first samples to be heard. Made without any lock; may take as long as the file takes to open.
+struct PrimedSource {
+    std::unique_ptr<AudioDecoder> decoder;
+    std::vector<int16_t> head;
+
+    // Null decoder when the source yields no audio or has a format no device is asked to play.
+    static PrimedSource Prime(std::unique_ptr<AudioDecoder> decoder);
+    int Channels() const { return decoder->Channels(); }
+    int Rate() const { return decoder->Rate(); }
+};
+
 // Thread-safe. The output thread holds a reference of its own, so the object outlives every
-// caller that still uses it; the thread closes the device and lets go when it is stopped.
+// caller that still uses it; the thread closes the device and lets go when it is stopped, or when
+// it was released and everything queued has been heard.
 class WaveOutput : public std::enable_shared_from_this<WaveOutput> {
 public:
-    // Decodes the first buffer and opens the device for the decoder's format; nothing is heard
-    // yet. Null when the source yields no audio or no device takes the format.
-    static std::shared_ptr<WaveOutput> Open(std::unique_ptr<AudioDecoder> decoder);
+    // Opens the device for the source's format; nothing is heard yet. Null when no device takes it.
+    static std::shared_ptr<WaveOutput> Open(PrimedSource source);
     ~WaveOutput();
     WaveOutput(const WaveOutput&) = delete;
     WaveOutput& operator=(const WaveOutput&) = delete;
 
     // Starts the output thread. False when it could not be started.
     bool Play();
-    // Stops the sound at once and waits (bounded) for the thread to close the device. Idempotent.
+    // Silences the device at once; the output thread closes it. Never waits for the device.
     void Stop();
+    // What is queued plays out, then the thread closes the device. No source follows any more.
+    void Release();
+    // Waits up to timeoutMs for the device to be closed (at teardown).
+    void WaitClosed(DWORD timeoutMs);
+    // Lets next follow the current source on this device without a gap: only once the current
+    // one is exhausted, and only for the same rate and channel count. False (next untouched) else.
+    bool ContinueWith(PrimedSource& next);
+    // True once the current source is exhausted: a source passed to ContinueWith then follows on.
+    bool SourceExhausted();
 
     bool Pause(bool pause);
     bool Paused() const { return paused.load(); }
     // Moves playback to frame; past the end the sound simply ends.
     bool SeekTo(uint64_t frame);
-    // Frames the device reports as played, counted from the start of the source.
+    // Frames of the current source the device reports as played, counted from its start.
     uint64_t HeardFrames();
-    // True once the last decoded frame has been played.
+    // True once the current source is exhausted and less than kEndLeadMs of it is left to hear,
+    // so that a source that follows is queued in time.
     bool Ended() const { return ended.load(); }
+    int Channels() const { return channels; }
+    int Rate() const { return rate; }
+
+    static constexpr int kEndLeadMs = 250;
 
 private:
     struct Buffer {
@@ -46,35 +89,45 @@ private:
         bool queued = false;
     };
 
-    explicit WaveOutput(std::unique_ptr<AudioDecoder> decoder);
+    WaveOutput(PrimedSource source);
     bool OpenDevice();
     void CloseDevice();
     void Run();
     void FillBuffers();
+    size_t ReadSource(int16_t* out, size_t maxFrames);
     bool QueueBuffer(Buffer& buffer, size_t frames);
     void CheckEnded();
+    uint64_t PlayedFrames();
     uint64_t DevicePositionFrames();
     static DWORD WINAPI ThreadProc(void* param);
 
-    std::unique_ptr<AudioDecoder> decoder;
     const int channels;
     const int rate;
     const size_t framesPerBuffer;
 
     // Guards the device handle, the buffers, the decoder and the position bookkeeping.
     std::timed_mutex lock;
+    std::unique_ptr<AudioDecoder> decoder;
+    std::vector<int16_t> head;  // decoded ahead, heard before anything more from the decoder
+    size_t headUsed = 0;
     HWAVEOUT device = nullptr;
     HANDLE wake = nullptr;  // signalled by the device when a buffer is done, and by us for commands
-    std::atomic<HANDLE> thread{nullptr};  // read by Stop without the lock
+    HANDLE closed = nullptr;  // set once the device is closed
+    std::atomic<HANDLE> thread{nullptr};
     std::vector<Buffer> buffers;
     bool sourceEnded = false;
+    PositionCounter position;
+    UINT positionUnit = 0;      // the unit the device answers in
+    uint64_t lastPosition = 0;  // frames, for when the device does not answer
     uint64_t baseFrame = 0;       // source frame at which the device's position started
     uint64_t positionOrigin = 0;  // the device's position (frames) at baseFrame
     uint64_t writtenFrames = 0;   // frames queued since baseFrame
 
     std::atomic<bool> stopRequested{false};
+    std::atomic<bool> released{false};
     std::atomic<bool> paused{false};
     std::atomic<bool> ended{false};
+    std::atomic<bool> drained{false};  // every queued frame has been played
     std::atomic<uint64_t> lastHeard{0};
 };
 

@@ -56,6 +56,10 @@ int PlaylistCount()
 
 void StartPlaybackIfIdle(HWND window)
 {
-    StateLock lock(stateLock);
-    if (engine && !engine->ActiveSound && scanner && scanner->GetNoOfFiles() > 0) TogglePlayPause(window);
+    {
+        StateLock lock(stateLock);
+        if (!engine || engine->ActiveSound || !scanner || scanner->GetNoOfFiles() <= 0) return;
+    }
+    // Not under the lock: the start opens the file without it, and checks again.
+    TogglePlayPause(window);
 }

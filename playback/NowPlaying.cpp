@@ -70,7 +70,14 @@ void UpdateNowPlaying(const char* path)
 {
     StateLock lock(stateLock);
     ClearNowPlaying();
-    currentTrack = new TrackInfo(path);
+    UpdateNowPlaying(new TrackInfo(path));
+}
+
+void UpdateNowPlaying(TrackInfo* track)
+{
+    StateLock lock(stateLock);
+    ClearNowPlaying();
+    currentTrack = track;
     PointTextsInto(currentTrack);
 
     // ClearNowPlaying has let the old art go and shows the default art until a picture comes.

@@ -3,11 +3,14 @@
 
 #include <gdiplus.h>
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
 #include "components/ImageButton.h"
 #include "components/PlaybackEngine.h"
+#include "metadata/TrackInfo.h"
 #include "playback/NowPlaying.h"
 #include "render/MainView.h"
 
@@ -25,21 +28,69 @@ void DrawPlayPauseButton(HWND window)
     if (playPauseButton) playPauseButton->Draw(&graphics);
 }
 
-// Starts the index-th file. A track whose record cannot be read (the tag object could not be
-// made) counts as not started: its sound is let go, so nothing plays that the window cannot show.
-// The start has already ended the sound before it, so nothing is loaded then and the window
-// goes back to the About picture rather than show a track without texts.
-bool StartTrack(int index, bool onlyWithSound = false)
+// The slow half of a start, run without the state lock when the caller does not hold it: the
+// file is opened and its decoder set up, and its tag is read. Null parts did not work out.
+struct PreparedTrack {
+    PreparedSound* sound = nullptr;
+    std::unique_ptr<TrackInfo> info;
+
+    PreparedTrack() = default;
+    PreparedTrack(const PreparedTrack&) = delete;
+    PreparedTrack& operator=(const PreparedTrack&) = delete;
+    ~PreparedTrack() { PlaybackEngine::DiscardPrepared(sound); }
+};
+
+void PrepareTrack(const std::string& path, PreparedTrack& track)
 {
-    if (!engine || !scanner || !engine->StartPlaying(scanner->GetFileName(index))) return false;
-    if (onlyWithSound && !engine->ActiveSound) return true;
-    try {
-        UpdateNowPlaying(scanner->GetFileName(index));
-    } catch (...) {
+    PlaybackEngine* target;
+    {
+        StateLock lock(stateLock);
+        target = engine;
+        if (!target) return;
+        ++startsInFlight;  // keeps the teardown from freeing the engine under this start
+    }
+    track.sound = target->PrepareSound(path.c_str());
+    if (track.sound) {
+        try {
+            track.info.reset(new TrackInfo(path.c_str()));
+        } catch (...) {
+        }
+    }
+    StateLock lock(stateLock);
+    --startsInFlight;
+}
+
+// Starts the index-th file. A track whose record cannot be read (the tag object could not be
+// made) counts as not started, and as a start it ends the sound before it: nothing is loaded
+// then and the window goes back to the About picture rather than show a track without texts.
+// With onlyIfNothingLoaded, a sound that another start loaded meanwhile wins.
+bool StartTrack(int index, bool onlyIfNothingLoaded = false)
+{
+    std::string path;
+    {
+        StateLock lock(stateLock);
+        const char* name = engine && scanner ? scanner->GetFileName(index) : nullptr;
+        if (!name) return false;
+        path = name;
+    }
+    PreparedTrack track;
+    PrepareTrack(path, track);
+
+    StateLock lock(stateLock);
+    // The list may have been replaced while the file was opened.
+    const char* name = engine && scanner ? scanner->GetFileName(index) : nullptr;
+    if (!name || path != name || !track.sound) return false;
+    if (onlyIfNothingLoaded && engine->ActiveSound) return false;
+    if (!track.info) {
         UnloadSound();
+        ClearNowPlaying();
         idle = true;
         return false;
     }
+    PreparedSound* sound = track.sound;
+    track.sound = nullptr;
+    if (!engine->StartPrepared(sound)) return false;
+    UpdateNowPlaying(track.info.release());
     return true;
 }
 
@@ -57,7 +108,7 @@ bool UnloadSound()
 
 void TogglePlayPause(HWND window)
 {
-    StateLock lock(stateLock);
+    std::unique_lock<StateMutex> lock(stateLock);
     if (!engine) return;
     if (PlaybackSound* sound = engine->ActiveSound) {
         engine->Pause(!sound->QueryPaused());
@@ -70,7 +121,12 @@ void TogglePlayPause(HWND window)
     if (count <= 0) return;
     // A list shorter than the one the index was chosen in starts from its first file.
     if (currentIndex < 0 || currentIndex >= count) currentIndex = 0;
-    if (!StartTrack(currentIndex, true)) return;
+    // An intake worker starts here: the file is opened without the lock, so the window goes on.
+    const int index = currentIndex;
+    lock.unlock();
+    const bool started = StartTrack(index, true);
+    lock.lock();
+    if (!started || !engine) return;
     if (!engine->ActiveSound) {
         idle = true;
         InvalidateWindow(window);

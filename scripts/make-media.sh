@@ -79,6 +79,23 @@ flac -s -f -o "$out/steps.flac" "$work/steps.wav"
 head -c $(( 8000 * 37234 / 10 * 2 )) /dev/zero | flac -s -f --force-raw-format --endian=little --sign=signed \
   --channels=1 --bps=16 --sample-rate=8000 -o "$out/silence-1h02m03s.flac" -
 
+# One sweep cut in two at a sample that is no block or frame boundary: played in a row, the two
+# halves must give back the whole (gapless-whole.raw, raw 16-bit stereo) without a gap.
+sox -n -r 44100 -c 2 -b 16 "$work/sweep.wav" synth 2.5 sine 300-3000 vol 0.5
+sox -D "$work/sweep.wav" -t raw -e signed -b 16 -L "$out/gapless-whole.raw"
+sox -D "$work/sweep.wav" "$work/sweep-a.wav" trim 0 53311s
+sox -D "$work/sweep.wav" "$work/sweep-b.wav" trim 53311s
+flac -s -f -o "$out/gapless-a.flac" "$work/sweep-a.wav"
+flac -s -f -o "$out/gapless-b.flac" "$work/sweep-b.wav"
+lame --silent -b 192 "$work/sweep-a.wav" "$out/gapless-a.mp3"
+lame --silent -b 192 "$work/sweep-b.wav" "$out/gapless-b.mp3"
+
+# Two hours of silence without an info header (so only a pass over every frame tells its length):
+# a minute encoded once and its frames repeated, which makes a long file in no time.
+head -c $(( 8000 * 60 * 2 )) /dev/zero > "$work/minute.raw"
+lame --silent -r -s 8 --bitwidth 16 --signed --little-endian -m m -b 8 -t "$work/minute.raw" "$work/minute.mp3" 2>/dev/null  # a warning about raw input
+for _ in $(seq 120); do cat "$work/minute.mp3"; done > "$out/silence-2h.mp3"
+
 # --- broken and foreign files -----------------------------------------------------------------
 : > "$out/empty.mp3"
 cut_file "$out/tone-440.mp3" "$out/truncated.mp3" 300     # less than the first frame
