@@ -3,10 +3,12 @@
 
 #include <process.h>
 #include <shellapi.h>
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "components/FolderScanner.h"
+#include "components/ShortPath.h"
 #include "intake/Notification.h"
 #include "intake/ScanSession.h"
 #include "render/MainView.h"
@@ -25,9 +27,17 @@ void RunDropIntake(const DropArgs& args)
         if (scanner) scanner->CleanMemory();
     }
     char path[1024];
+    wchar_t widePath[1024];
     for (UINT i = 0;; ++i) {
         memset(path, 0, sizeof path);
         if (DragQueryFileA(args.drop, i, path, sizeof path) == 0) break;
+        // The 8-bit form turns characters outside the code page into '?'; such a path is taken
+        // by its short form instead.
+        UINT length = DragQueryFileW(args.drop, i, nullptr, 0);
+        if (length > 0 && length < 1024 && DragQueryFileW(args.drop, i, widePath, 1024) == length) {
+            char reachable[1024];
+            if (GetReachablePath(widePath, reachable, sizeof reachable)) strcpy(path, reachable);
+        }
         ScanIntoPlaylist(path);
     }
     session.Finish();
@@ -44,6 +54,7 @@ void StartDropIntake(const DropArgs& args)
     if (!own || _beginthread(DropIntakeWorker, 0, own) == static_cast<uintptr_t>(-1)) {
         delete own;
         DragFinish(args.drop);
+        EndIntake();
     }
 }
 
@@ -56,4 +67,5 @@ void __cdecl DropIntakeWorker(void* argument)
         // Out of memory while scanning: the intake ends; nothing may escape a thread.
     }
     DragFinish(args->drop);
+    EndIntake();
 }

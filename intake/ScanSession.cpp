@@ -56,6 +56,25 @@ int PlaylistCount()
 
 void StartPlaybackIfIdle(HWND window)
 {
-    StateLock lock(stateLock);
-    if (engine && !engine->ActiveSound && scanner && scanner->GetNoOfFiles() > 0) TogglePlayPause(window);
+    // The lock is taken per attempt, so the window thread is not kept out while files are tried.
+    int attempts = PlaylistCount();
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        StateLock lock(stateLock);
+        if (!engine || engine->ActiveSound || !scanner) return;
+        int count = scanner->GetNoOfFiles();
+        if (count <= 0) return;
+        if (attempt > 0) currentIndex = (currentIndex + 1) % count;
+        TogglePlayPause(window);
+    }
+}
+
+bool BeginIntake()
+{
+    bool expected = false;
+    return intakeActive.compare_exchange_strong(expected, true);
+}
+
+void EndIntake()
+{
+    intakeActive = false;
 }
