@@ -10,6 +10,7 @@
 #include "components/PlaybackEngine.h"
 #include "intake/CommandIntake.h"
 #include "intake/DropIntake.h"
+#include "intake/ScanSession.h"
 #include "playback/ControlMouse.h"
 #include "playback/Transport.h"
 #include "render/MainView.h"
@@ -44,7 +45,7 @@ void ScrollListTo(HWND window, int target)
 
 void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
 {
-    if (scanning || !data) return;  // the text is lost while a scan runs
+    if (scanning || intakeActive || !data) return;  // the text is lost while an intake runs
     const char* bytes = static_cast<const char*>(data->lpData);
     if (!StartCommandIntake(window, data->cbData ? bytes : "", data->cbData)) return;
     playlistBuilt = false;
@@ -137,6 +138,10 @@ void OnWheel(HWND window, WPARAM wParam)
 
 void OnDropFiles(HWND window, HDROP drop)
 {
+    if (!BeginIntake()) {  // one intake at a time: a drop during another is refused
+        DragFinish(drop);
+        return;
+    }
     {
         StateLock lock(stateLock);
         if (UnloadSound()) currentIndex = 0;

@@ -28,6 +28,7 @@ HDC windowDC = nullptr;
 std::atomic<bool> idle{true};
 std::atomic<bool> randomPlay{false};
 std::atomic<bool> scanning{false};
+std::atomic<bool> intakeActive{false};
 std::atomic<bool> playlistVisible{false};
 
 int currentIndex = 0;

@@ -103,6 +103,10 @@ extern HDC windowDC;
 extern std::atomic<bool> idle;
 extern std::atomic<bool> randomPlay;
 extern std::atomic<bool> scanning;
+// Set on the window thread when an intake (command line, forwarded text, drop) is let in and
+// cleared by that intake's worker as the last thing it does: while it is set no second intake
+// starts, so one intake's scan, start and outcome never mix with another's.
+extern std::atomic<bool> intakeActive;
 extern std::atomic<bool> playlistVisible;
 
 // Current track.

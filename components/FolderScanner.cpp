@@ -1,5 +1,6 @@
 // The folder scanner: walks folders with the ANSI find functions and keeps the found paths.
 #include "components/FolderScanner.h"
+#include "components/ShortPath.h"
 #include "components/Win32Handles.h"
 
 #include <windows.h>
@@ -24,7 +25,8 @@ std::string LowerAscii(const char* text) {
     return lower;
 }
 
-// A name and the wide form Explorer's order compares; converted once, not per comparison.
+// A name as the player's 8-bit paths carry it, and the real (long) name that Explorer's order
+// compares; the two differ when the long name only has a short (8.3) form in the ANSI code page.
 struct NamedEntry {
     std::string name;
     std::wstring sortKey;
@@ -40,9 +42,25 @@ std::wstring AnsiToWide(const std::string& text) {
     return wide;
 }
 
+// The 8-bit name by which the player reaches an entry of a folder: its own name where the ANSI
+// code page holds it, else its short 8.3 name (ASCII); "" where the volume keeps no short names.
+std::string ReachableName(const std::wstring& folder, const wchar_t* name) {
+    char path[MAX_PATH];
+    if (!GetReachablePath((folder + name).c_str(), path, sizeof path)) return {};
+    return PathFindFileNameA(path);
+}
+
+// Finds a folder's entries with the quick listing (no short names, large fetches), which exists only
+// from Windows 7 on; older systems refuse it, and get the plain listing.
+HANDLE FindFirstEntry(const std::wstring& pattern, WIN32_FIND_DATAW* found) {
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, found, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) find = FindFirstFileW(pattern.c_str(), found);
+    return find;
+}
+
 // Explorer's name order: letter case ignored, runs of digits compared as numbers ("2" < "10").
 void SortLikeExplorer(std::vector<NamedEntry>& entries) {
-    for (NamedEntry& entry : entries) entry.sortKey = AnsiToWide(entry.name);
     std::sort(entries.begin(), entries.end(), [](const NamedEntry& a, const NamedEntry& b) {
         int order = StrCmpLogicalW(a.sortKey.c_str(), b.sortKey.c_str());
         // Names that Explorer ranks equal still get a fixed order, byte by byte.
@@ -57,11 +75,20 @@ bool EndsWithSeparator(const std::string& path) {
     return (*last == '\\' || *last == '/') && last == path.c_str() + path.size() - 1;
 }
 
-bool IsDotOrDotDot(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+bool IsDotOrDotDot(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
 }  // namespace
+
+bool IsFollowedFolder(unsigned long attributes, unsigned long reparseTag) {
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    // Symbolic links and junctions (and every other tag that names another place) can point back
+    // up the tree and are not followed; other reparse points, such as the placeholders of cloud
+    // storage, are ordinary folders to the user.
+    return !IsReparseTagNameSurrogate(reparseTag) && reparseTag != IO_REPARSE_TAG_SYMLINK &&
+           reparseTag != IO_REPARSE_TAG_MOUNT_POINT;
+}
 
 // The list behind the scanner. Names live in a deque: appending never moves a stored string, so a
 // name handed out stays where it is until CleanMemory. The deque's own bookkeeping does move, so
@@ -93,7 +120,7 @@ public:
             if (!EndsWithSeparator(target)) target += '\\';
             return ScanFolderTree(target, wanted) > 0;
         }
-        if (!IsWanted(PathFindFileNameA(target.c_str()), wanted)) return false;
+        if (!IsWantedFile(target, wanted)) return false;
         std::vector<std::string> single(1, target);
         return Append(single) > 0;
     }
@@ -119,12 +146,25 @@ private:
         return filters;
     }
 
-    // '.' is never the second byte of a double-byte character, so a byte search finds it.
-    static bool IsWanted(const char* name, const std::vector<std::string>& wanted) {
-        const char* dot = strrchr(name, '.');
+    // Matched on the long name: the short name of "x.flac" ends in ".FLA".
+    static bool IsWanted(const wchar_t* name, const std::vector<std::string>& wanted) {
+        const wchar_t* dot = wcsrchr(name, L'.');
         if (!dot) return false;
-        std::string extension = LowerAscii(dot + 1);
+        std::string extension;
+        for (const wchar_t* c = dot + 1; *c; ++c) {
+            if (*c > 0x7F) return false;  // filters are ASCII
+            extension += static_cast<char>(*c >= L'A' && *c <= L'Z' ? *c - L'A' + L'a' : *c);
+        }
         return std::find(wanted.begin(), wanted.end(), extension) != wanted.end();
+    }
+
+    // A single file is wanted by its own name, or by its long name when it is named by its short one.
+    static bool IsWantedFile(const std::string& path, const std::vector<std::string>& wanted) {
+        std::wstring wide = AnsiToWide(path);
+        if (IsWanted(PathFindFileNameW(wide.c_str()), wanted)) return true;
+        wchar_t longPath[MAX_PATH];
+        DWORD length = GetLongPathNameW(wide.c_str(), longPath, MAX_PATH);
+        return length > 0 && length < MAX_PATH && IsWanted(PathFindFileNameW(longPath), wanted);
     }
 
     // Depth first, without recursion: a folder's files, then its subfolders in name order.
@@ -152,22 +192,21 @@ private:
 
     static void ListFolder(const std::string& folder, const std::vector<std::string>& wanted,
                            std::vector<NamedEntry>& files, std::vector<NamedEntry>& folders) {
-        WIN32_FIND_DATAA found;
-        FindHandle find(FindFirstFileExA((folder + '*').c_str(), FindExInfoBasic, &found,
-                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+        std::wstring wideFolder = AnsiToWide(folder);
+        WIN32_FIND_DATAW found;
+        FindHandle find(FindFirstEntry(wideFolder + L'*', &found));
         if (!find.IsValid()) return;
         do {
-            found.cFileName[MAX_PATH - 1] = '\0';
+            found.cFileName[MAX_PATH - 1] = L'\0';
             if (IsDotOrDotDot(found.cFileName)) continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                // Junctions and links can point back up the tree; they are not followed.
-                if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-                    folders.push_back(NamedEntry{found.cFileName, {}});
-                }
-            } else if (IsWanted(found.cFileName, wanted)) {
-                files.push_back(NamedEntry{found.cFileName, {}});
-            }
-        } while (FindNextFileA(find.Get(), &found));
+            bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (isFolder ? !IsFollowedFolder(found.dwFileAttributes, found.dwReserved0)
+                         : !IsWanted(found.cFileName, wanted))
+                continue;
+            std::string name = ReachableName(wideFolder, found.cFileName);
+            if (name.empty()) continue;  // no 8-bit path reaches it
+            (isFolder ? folders : files).push_back(NamedEntry{std::move(name), found.cFileName});
+        } while (FindNextFileW(find.Get(), &found));
         SortLikeExplorer(files);
         SortLikeExplorer(folders);
     }

@@ -21,7 +21,9 @@ public:
     // Lists files with this extension (no dot, any letter case) from now on.
     bool AddFilter(const char* extension);
     // Appends the file the path names, or every supported file under the folder it names:
-    // a folder's own files in Explorer's name order, then each subfolder the same way.
+    // a folder's own files in Explorer's name order, then each subfolder the same way. A file or
+    // folder whose name the ANSI code page cannot say is listed by its short (8.3) name, matched by
+    // its long name's extension, and left out where the volume has no short names.
     // True when something was appended.
     bool Scan(const char* path);
     int GetNoOfFiles();
@@ -33,3 +35,7 @@ public:
 private:
     ScannerList* list;
 };
+
+// Whether a scan descends into a folder with these attributes and (for a reparse point) this
+// reparse tag: not into symbolic links or junctions, which can lead back up the tree.
+bool IsFollowedFolder(unsigned long attributes, unsigned long reparseTag);

@@ -65,14 +65,35 @@ void RunCommandIntake(const CommandArgs& args)
         ShowNoMusicFoundNotification(args.window, L"Can't play given file(s)");
 }
 
+// A command line holds at most 32,767 UTF-16 characters; a longer text is not one. Finds the
+// text's length in bytes (up to its zero byte, within maxBytes) without trusting maxBytes, which
+// a sender may claim as large as it likes.
+bool FitsCommandLine(const char* text, size_t maxBytes, size_t* length)
+{
+    const size_t kMaxCharacters = 32767;
+    const size_t kMaxBytes = 4 * kMaxCharacters;  // no ANSI code page takes more bytes for one
+    *length = strnlen(text, maxBytes < kMaxBytes + 1 ? maxBytes : kMaxBytes + 1);
+    if (*length <= kMaxCharacters) return true;
+    if (*length > kMaxBytes) return false;
+    int characters = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(*length), nullptr, 0);
+    return characters > 0 && static_cast<size_t>(characters) <= kMaxCharacters;
+}
+
 }  // namespace
 
 bool StartCommandIntake(HWND window, const char* text, size_t maxBytes)
 {
     if (!text) text = "";
-    char* copy = static_cast<char*>(calloc(maxBytes + 2, 1));
-    if (!copy) return false;  // no memory for the text: it is dropped
-    strncpy(copy, text, maxBytes);
+    size_t length = 0;
+    if (!FitsCommandLine(text, maxBytes, &length)) return false;  // longer than any command line
+    if (!BeginIntake()) return false;  // an intake runs: the text is dropped
+
+    char* copy = static_cast<char*>(calloc(length + 2, 1));
+    if (!copy) {  // no memory for the text: it is dropped
+        EndIntake();
+        return false;
+    }
+    memcpy(copy, text, length);
 
     free(commandText);
     commandText = copy;
@@ -83,11 +104,13 @@ bool StartCommandIntake(HWND window, const char* text, size_t maxBytes)
     CommandArgs* own = new (std::nothrow) CommandArgs{window, strdup(commandText)};
     if (!own || !own->text) {
         if (own) delete own;
+        EndIntake();
         return false;
     }
     if (_beginthread(CommandIntakeWorker, 0, own) == static_cast<uintptr_t>(-1)) {
         free(own->text);
         delete own;
+        EndIntake();
         return false;
     }
     return true;
@@ -102,4 +125,5 @@ void __cdecl CommandIntakeWorker(void* argument)
     } catch (...) {
         // Out of memory while tokenising or scanning: the intake ends; nothing may escape a thread.
     }
+    EndIntake();
 }

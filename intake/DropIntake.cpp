@@ -3,10 +3,12 @@
 
 #include <process.h>
 #include <shellapi.h>
+#include <cstring>
 #include <memory>
 #include <new>
 
 #include "components/FolderScanner.h"
+#include "components/ShortPath.h"
 #include "intake/Notification.h"
 #include "intake/ScanSession.h"
 #include "render/MainView.h"
@@ -28,6 +30,7 @@ void RunDropIntake(DropArgs& args)
         if (scanner) scanner->CleanMemory();
     }
     char path[1024];
+    wchar_t widePath[1024];
     for (UINT i = 0;; ++i) {
         UINT length = DragQueryFileA(args.drop, i, nullptr, 0);
         if (length == 0) break;
@@ -35,6 +38,13 @@ void RunDropIntake(DropArgs& args)
         if (length >= sizeof path) continue;
         memset(path, 0, sizeof path);
         if (DragQueryFileA(args.drop, i, path, sizeof path) == 0) break;
+        // The 8-bit form turns characters outside the code page into '?'; such a path is taken
+        // by its short form instead.
+        UINT wideLength = DragQueryFileW(args.drop, i, nullptr, 0);
+        if (wideLength > 0 && wideLength < 1024 && DragQueryFileW(args.drop, i, widePath, 1024) == wideLength) {
+            char reachable[1024];
+            if (GetReachablePath(widePath, reachable, sizeof reachable)) strcpy(path, reachable);
+        }
         ScanIntoPlaylist(path);
     }
     DragFinish(args.drop);  // every path is read
@@ -53,6 +63,7 @@ void StartDropIntake(const DropArgs& args)
     if (!own || _beginthread(DropIntakeWorker, 0, own) == static_cast<uintptr_t>(-1)) {
         delete own;
         DragFinish(args.drop);
+        EndIntake();
     }
 }
 
@@ -65,4 +76,5 @@ void __cdecl DropIntakeWorker(void* argument)
         // Out of memory while scanning: the intake ends; nothing may escape a thread.
     }
     if (args->drop) DragFinish(args->drop);
+    EndIntake();
 }

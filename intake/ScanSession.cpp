@@ -56,10 +56,28 @@ int PlaylistCount()
 
 void StartPlaybackIfIdle(HWND window)
 {
-    {
-        StateLock lock(stateLock);
-        if (!engine || engine->ActiveSound || !scanner || scanner->GetNoOfFiles() <= 0) return;
+    // Each attempt opens its file without the lock (the start takes it only to commit), so the
+    // window thread is not kept out while files that do not start are tried.
+    int attempts = PlaylistCount();
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        {
+            StateLock lock(stateLock);
+            if (!engine || engine->ActiveSound || !scanner) return;
+            int count = scanner->GetNoOfFiles();
+            if (count <= 0) return;
+            if (attempt > 0) currentIndex = (currentIndex + 1) % count;
+        }
+        TogglePlayPause(window);
     }
-    // Not under the lock: the start opens the file without it, and checks again.
-    TogglePlayPause(window);
+}
+
+bool BeginIntake()
+{
+    bool expected = false;
+    return intakeActive.compare_exchange_strong(expected, true);
+}
+
+void EndIntake()
+{
+    intakeActive = false;
 }

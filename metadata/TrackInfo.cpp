@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "components/ShortPath.h"
 #include "components/Win32Handles.h"
 #include "intake/Notification.h"
 
@@ -131,6 +132,6 @@ const wchar_t* TrackInfo::GetDisplayTitle()
     const char* name = path;
     for (const char* p = path; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
-    AnsiToWide(name, title, 256);
+    if (!GetLongNameOfShortPath(path, title, 256)) AnsiToWide(name, title, 256);
     return title;
 }

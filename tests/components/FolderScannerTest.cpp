@@ -1,10 +1,13 @@
 // Tests of FolderScanner: order, recursion, filters, odd paths, scale and concurrent readers.
 #include "components/FolderScanner.h"
+#include "components/ShortPath.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <string>
@@ -111,6 +114,56 @@ TEST_F(FolderScannerTest, HundredThousandFilesListInOrderWhileAnotherThreadReads
     EXPECT_EQ(0, wrong);
     EXPECT_EQ(0, faults.load());
     EXPECT_GT(partialReads.load(), 0) << "the reader never ran during the scan";
+}
+
+// A name the ANSI code page cannot say is reached by its short name, which every ANSI call opens.
+TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMatchedByTheirLongOnes) {
+    std::wstring root(folder.begin(), folder.end());
+    const std::vector<std::wstring> made = {L"Caf\u00E9.mp3", L"\u041A\u0438\u043D\u043E.mp3",
+                                            L"\u65E5\u672C\u8A9E.flac", L"\u041F\u0430\u043F\u043A\u0430\\x.ogg"};
+    ASSERT_TRUE(CreateDirectoryW((root + L"\\\u041F\u0430\u043F\u043A\u0430").c_str(), nullptr));
+    for (const std::wstring& name : made) {
+        HANDLE file = CreateFileW((root + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+    }
+    wchar_t probe[MAX_PATH] = {};
+    GetShortPathNameW((root + L"\\" + made[2]).c_str(), probe, MAX_PATH);
+    if (wcscmp(PathFindFileNameW(probe), made[2].c_str()) == 0) GTEST_SKIP() << "this volume keeps no short names";
+
+    ASSERT_TRUE(scanner.Scan(folder.c_str()));
+    ASSERT_EQ(4, scanner.GetNoOfFiles());
+    std::vector<std::wstring> shown;  // each file's name as the player shows it
+    for (int i = 0; i < 4; ++i) {
+        const char* path = scanner.GetFileName(i);
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path)) << path;
+        wchar_t name[256] = {};
+        if (!GetLongNameOfShortPath(path, name, 256))
+            MultiByteToWideChar(CP_ACP, 0, PathFindFileNameA(path), -1, name, 256);
+        shown.push_back(name);
+    }
+    EXPECT_EQ(L"x.ogg", shown.back());  // the subfolder, itself reached by its short name, comes last
+    std::sort(shown.begin(), shown.end());
+    std::vector<std::wstring> expected = {made[0], made[1], made[2], L"x.ogg"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, shown);
+}
+
+TEST(FolderScannerLinks, OnlyLinksAndJunctionsAreNotFollowed) {
+    struct Case {
+        DWORD attributes;
+        DWORD tag;
+        bool followed;
+    } cases[] = {
+        {FILE_ATTRIBUTE_DIRECTORY, 0, true},
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK, false},
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_MOUNT_POINT, false},
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0xA000001D, false},  // a WSL link
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0x9000001A, true},   // cloud placeholder
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0x9000701A, true},   // cloud, another provider
+        {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0x80000013, true},   // deduplicated
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.followed, IsFollowedFolder(c.attributes, c.tag)) << std::hex << c.tag;
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 #include "intake/IntakeFixture.h"
 
 #include "metadata/TrackInfo.h"
+#include "playback/Transport.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -159,12 +164,150 @@ TEST_F(IntakeTest, NothingToPlayDialogExpandsToTheSupportedFiles)
 
 TEST_F(IntakeTest, EachWorkerKeepsItsOwnText)
 {
-    // Two texts in a row: the second replaces commandText while the first worker may still read its copy.
+    // A second text while the first intake runs is dropped and leaves the first one's text alone;
+    // once that intake has ended, the next text starts its own.
     std::string first = "add_to_list \"" + AddMedia("tone-440.mp3") + "\"";
     std::string second = "add_to_list \"" + AddMedia("tone-660.ogg") + "\"";
     Intake(first);
+    EXPECT_FALSE(StartCommandIntake(window, second.c_str(), second.size()));
+    EXPECT_STREQ(commandText, first.c_str());
     Intake(second);
     EXPECT_STREQ(commandText, second.c_str());
-    ASSERT_TRUE(WaitFor([] { return Count() == 2 && !scanning; }, 30000));
-    TakeDialog(1000);  // the two may overlap; whichever finished last may report, nothing crashes
+    ASSERT_TRUE(WaitFor([] { return Count() == 2 && !intakeActive; }, 30000));
+    EXPECT_TRUE(TakeDialog(500).empty());
+}
+
+// Forwards as several launches at once send them: the second arrives before the first worker has
+// even set `scanning`. Only the first may run, and the window must come back every time.
+TEST_F(IntakeTest, ForwardsAtTheSameMomentNeverRunTwoIntakes)
+{
+    std::string replace = "\"" + AddMedia("tone-440.mp3") + "\"";
+    std::string append = "add_to_list \"" + AddMedia("tone-660.ogg") + "\"";
+    auto forward = [&](const std::string& text) {
+        COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), const_cast<char*>(text.c_str())};
+        SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    };
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(WaitForWorkerEnd());
+        forward(replace);
+        forward(append);
+        ASSERT_TRUE(WaitForWorkerEnd());
+        EXPECT_EQ(Count(), 1);
+        char title[64] = {};
+        GetWindowTextA(window, title, sizeof title);
+        EXPECT_STREQ(title, "Orvandel's Lumetra");
+        EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    }
+}
+
+namespace {
+
+// A drop handle as the shell makes it, naming one ANSI path.
+HDROP MakeDrop(const std::string& path)
+{
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + path.size() + 2);
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.c_str(), path.size());
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+}  // namespace
+
+TEST_F(IntakeTest, ADropWhileAnIntakeRunsIsRefusedAndReleased)
+{
+    Intake("\"" + AddMedia("tone-440.mp3") + "\"");
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr; }, 30000));
+    PlaybackSound* playing = Active();
+    Intake("add_to_list \"" + AddMedia("tone-660.ogg") + "\"");
+    HDROP drop = MakeDrop(AddMedia("tone-770.flac"));
+    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));  // DragFinish freed it
+    ASSERT_TRUE(WaitForWorkerEnd());
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(Active(), playing);  // the refused drop stopped nothing
+}
+
+// A command line holds at most 32,767 characters; what a sender claims about its size is not trusted.
+TEST_F(IntakeTest, ForwardedTextIsBoundedByACommandLine)
+{
+    std::string longest = "add_to_list" + std::string(32767 - 11, ' ');
+    std::string tooLong = longest + " ";
+    const char shortText[] = "add_to_list  ";
+    struct Case {
+        const char* name;
+        const char* text;
+        size_t claimed;
+        bool started;
+    } cases[] = {
+        {"longest", longest.c_str(), longest.size() + 1, true},
+        {"one too long", tooLong.c_str(), tooLong.size() + 1, false},
+        {"short text, huge claim", shortText, SIZE_MAX - 1, true},
+        {"short text, 4 GB claim", shortText, 0xFFFFFFFFu, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WaitForWorkerEnd());
+        EXPECT_EQ(StartCommandIntake(window, c.text, c.claimed), c.started);
+        if (c.started) {
+            EXPECT_EQ(strlen(commandText), strlen(c.text));
+            EXPECT_TRUE(HasText(TakeDialog(30000), L"Can't add file(s) to list"));
+        }
+    }
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(tooLong.size() + 1), const_cast<char*>(tooLong.c_str())};
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    EXPECT_FALSE(intakeActive);
+}
+
+TEST_F(IntakeTest, AFileThatDoesNotStartGivesWayToTheNextOnce)
+{
+    // Files that are not what their names say come first in the folder.
+    CopyFileA(MediaPath("truncated.ogg").c_str(), (folder + "\\1 broken.ogg").c_str(), FALSE);
+    CopyFileA(MediaPath("truncated.flac").c_str(), (folder + "\\2 broken.flac").c_str(), FALSE);
+    CopyFileA(MediaPath("tone-440.mp3").c_str(), (folder + "\\3 good.mp3").c_str(), FALSE);
+    Intake("\"" + folder + "\"");
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !intakeActive; }, 30000));
+    EXPECT_EQ(currentIndex, 2);
+    EXPECT_FALSE(idle);
+
+    // A list where nothing starts is tried once around and then left alone.
+    std::string none = folder + "\\none";
+    CreateDirectoryA(none.c_str(), nullptr);
+    CopyFileA(MediaPath("truncated.ogg").c_str(), (none + "\\a.ogg").c_str(), FALSE);
+    CopyFileA(MediaPath("truncated.flac").c_str(), (none + "\\b.flac").c_str(), FALSE);
+    Intake("\"" + none + "\"");
+    ASSERT_TRUE(WaitForWorkerEnd());
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(Active(), nullptr);
+    EXPECT_TRUE(idle);
+}
+
+// Listed by their short names, played through them, and shown by the names their owner gave them.
+TEST_F(IntakeTest, FilesNamedOutsideTheCodePagePlayUnderTheirRealNames)
+{
+    std::wstring root(folder.begin(), folder.end());
+    const std::wstring names[] = {L"Caf\u00E9.mp3", L"\u041A\u0438\u043D\u043E.ogg", L"\u65E5\u672C\u8A9E.flac"};
+    const char* media[] = {"tone-440.mp3", "tone-660.ogg", "tone-770.flac"};
+    for (int i = 0; i < 3; ++i) {
+        std::string from = MediaPath(media[i]);
+        ASSERT_TRUE(CopyFileW(std::wstring(from.begin(), from.end()).c_str(), (root + L"\\" + names[i]).c_str(), FALSE));
+    }
+    Intake("\"" + folder + "\"");
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !intakeActive; }, 30000));
+    ASSERT_EQ(Count(), 3);
+    std::vector<std::wstring> shown;
+    for (int i = 0; i < 3; ++i) {
+        StateLock lock(stateLock);
+        ASSERT_EQ(currentIndex, i);
+        ASSERT_NE(engine->ActiveSound, nullptr) << scanner->GetFileName(i);
+        shown.push_back(titleText ? titleText : L"");
+        PlayNextTrack(window);
+    }
+    std::sort(shown.begin(), shown.end());
+    // A name the code page holds is shown as every 8-bit text is, converted with MB_COMPOSITE.
+    std::vector<std::wstring> expected = {L"Cafe\u0301.mp3", names[1], names[2]};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown, expected);
 }

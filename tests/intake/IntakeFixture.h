@@ -24,7 +24,11 @@ protected:
     void TearDown() override
     {
         WaitFor([] { return !scanning; }, 30000);
-        CloseAllDialogs();
+        // An intake ends after its dialog: close dialogs until it has, so the next test may start one.
+        WaitFor([] {
+            CloseAllDialogs();
+            return !intakeActive;
+        }, 30000);
         DestroyPlayerWindow(window);
         RemoveTree(folder);
     }
@@ -37,7 +41,12 @@ protected:
         return target;
     }
 
-    void Intake(const std::string& text) { ASSERT_TRUE(StartCommandIntake(window, text.c_str(), text.size())); }
+    // Starts an intake once the one before it (if any) has ended.
+    void Intake(const std::string& text)
+    {
+        ASSERT_TRUE(WaitForWorkerEnd());
+        ASSERT_TRUE(StartCommandIntake(window, text.c_str(), text.size()));
+    }
 
     // Waits for the intake's dialog; returns its texts (empty when none came) and closes it.
     std::vector<std::wstring> TakeDialog(int timeoutMs = 10000)
@@ -53,6 +62,12 @@ protected:
     bool WaitForIntakeEnd(int timeoutMs = 10000)
     {
         return WaitFor([] { return !scanning; }, timeoutMs);
+    }
+
+    // Waits until the intake's worker has ended, its dialog (if any) closed; another may then start.
+    bool WaitForWorkerEnd(int timeoutMs = 30000)
+    {
+        return WaitFor([] { return !intakeActive; }, timeoutMs);
     }
 
     HWND window = nullptr;

@@ -1,0 +1,79 @@
+// Reaching a file whose name the ANSI code page cannot say, and its long name.
+#include "components/ShortPath.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// The text in the ANSI code page, or "" when the code page cannot say it exactly: converted back it
+// must give the same text, so neither '?' for a missing character nor a look-alike gets through.
+std::string ExactAnsi(const wchar_t* text)
+{
+    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) return {};
+    std::string ansi(size, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], size, nullptr, nullptr);
+    int units = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring back(units > 0 ? units : 0, L'\0');
+    if (units > 0) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &back[0], units);
+    if (units <= 0 || wcscmp(back.c_str(), text) != 0) return {};
+    ansi.resize(size - 1);
+    return ansi;
+}
+
+}  // namespace
+
+bool GetReachablePath(const wchar_t* path, char* buffer, size_t capacity)
+{
+    if (!buffer || capacity == 0) return false;
+    buffer[0] = '\0';
+    if (!path || !*path) return false;
+    std::string ansi = ExactAnsi(path);
+    if (ansi.empty()) {
+        DWORD size = GetShortPathNameW(path, nullptr, 0);
+        if (size == 0) return false;
+        std::wstring shortPath(size, L'\0');
+        DWORD length = GetShortPathNameW(path, &shortPath[0], size);
+        if (length == 0 || length >= size) return false;
+        shortPath.resize(length);
+        ansi = ExactAnsi(shortPath.c_str());  // a volume without short names gives the long path back
+    }
+    if (ansi.empty() || ansi.size() >= capacity) return false;
+    memcpy(buffer, ansi.c_str(), ansi.size() + 1);
+    return true;
+}
+
+bool GetLongNameOfShortPath(const char* path, wchar_t* name, int capacity)
+{
+    if (!name || capacity <= 0) return false;
+    name[0] = L'\0';
+    if (!path || !*path) return false;
+    int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (units <= 1) return false;
+    std::wstring widePath(units, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, -1, &widePath[0], units);
+    widePath.resize(units - 1);
+    wchar_t last = widePath.back();
+    if (last == L'\\' || last == L'/' || last == L':') return false;  // names no file
+
+    DWORD size = GetLongPathNameW(widePath.c_str(), nullptr, 0);
+    if (size == 0) return false;
+    std::wstring longPath(size, L'\0');
+    DWORD length = GetLongPathNameW(widePath.c_str(), &longPath[0], size);
+    if (length == 0 || length >= size) return false;
+    longPath.resize(length);
+    const wchar_t* longName = PathFindFileNameW(longPath.c_str());
+    if (_wcsicmp(longName, PathFindFileNameW(widePath.c_str())) == 0) return false;
+
+    wcsncpy(name, longName, capacity - 1);
+    name[capacity - 1] = L'\0';
+    // Never leave half of a surrogate pair at the cut.
+    size_t kept = wcslen(name);
+    if (kept > 0 && name[kept - 1] >= 0xD800 && name[kept - 1] <= 0xDBFF) name[kept - 1] = L'\0';
+    return name[0] != L'\0';
+}
