@@ -74,7 +74,7 @@ TEST(StartLatency, TheWindowAnswersWithin100MsWhileATwoHourMp3IsForwardedThreeTi
         for (int forward = 0; forward < 3; ++forward) {
             COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), &text[0]};
             SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-            const bool started = WaitFor([&] { return !scanning && Active() != nullptr && Active() != previous; },
+            const bool started = WaitFor([&] { return !intakeActive && Active() != nullptr && Active() != previous; },
                                          30000);
             EXPECT_TRUE(started) << "forward " << forward;
             if (!started) break;
