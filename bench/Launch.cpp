@@ -3,7 +3,7 @@
 //   Launch.exe sound CAPTURE-FILE [--hold] -- COMMAND-LINE
 //   Launch.exe paint [--hold] -- COMMAND-LINE
 //   Launch.exe scan [--hold] -- COMMAND-LINE
-// Prints "launch ms=<milliseconds>" once the moment came. With --hold the program then keeps
+// Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones). With --hold the program then keeps
 // running until a line arrives on stdin (the bench reads the system's CPU counters meanwhile).
 // The program is always ended and waited for before this one returns.
 #include <windows.h>
@@ -17,6 +17,7 @@
 namespace {
 
 const DWORD kTimeoutMs = 60000;
+const wchar_t kScanningTitle[] = L"Scanning for music files";  // the player's title while it scans
 
 using KernelHandle = ScopedHandle<CloseHandle>;
 
@@ -97,15 +98,42 @@ bool FirstPaintDone(HANDLE process, DWORD processId)
 // From the title that says a scan runs to the title it gives back.
 bool ScanTimed(HANDLE process, DWORD processId, double& ms)
 {
-    const wchar_t* scanningTitle = L"Scanning for music files";
     HWND window = nullptr;
-    if (!PollUntil(process, 2, [&] { return (window = WindowOf(processId, scanningTitle)) != nullptr; })) return false;
+    if (!PollUntil(process, 2, [&] { return (window = WindowOf(processId, kScanningTitle)) != nullptr; })) return false;
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    if (!PollUntil(process, 2, [&] { return IsWindow(window) && TitleOf(window) != scanningTitle; })) return false;
+    if (!PollUntil(process, 2, [&] { return IsWindow(window) && TitleOf(window) != kScanningTitle; })) return false;
     ms = MillisecondsSince(start);
     return true;
 }
+
+// On the way to the first sound, when the window was first shown and when its title said that a
+// scan ran and then gave the title back: where a slow start spends its time.
+struct Milestones {
+    HWND window = nullptr;
+    double shown = -1, scanning = -1, restored = -1;
+
+    void Watch(DWORD processId, const LARGE_INTEGER& start)
+    {
+        if (!window) {
+            window = WindowOf(processId);
+            if (window) shown = MillisecondsSince(start);
+            return;
+        }
+        if (restored >= 0) return;
+        bool scanTitle = TitleOf(window) == kScanningTitle;
+        if (scanTitle && scanning < 0) scanning = MillisecondsSince(start);
+        if (!scanTitle && scanning >= 0) restored = MillisecondsSince(start);
+    }
+
+    std::string Text() const
+    {
+        if (!window) return "";
+        char text[128];
+        snprintf(text, sizeof text, " shown=%.1f scanning=%.1f restored=%.1f", shown, scanning, restored);
+        return text;
+    }
+};
 
 void WaitForLineOnInput()
 {
@@ -155,8 +183,12 @@ int main(int argc, char** argv)
 
     double ms = 0;
     bool seen = false;
+    Milestones milestones;
     if (mode == "sound") {
-        seen = PollUntil(process.Get(), 1, [&] { return SoundArrived(capture); });
+        seen = PollUntil(process.Get(), 1, [&] {
+            milestones.Watch(info.dwProcessId, start);
+            return SoundArrived(capture);
+        });
         ms = MillisecondsSince(start);
     } else if (mode == "paint") {
         seen = FirstPaintDone(process.Get(), info.dwProcessId);
@@ -166,7 +198,7 @@ int main(int argc, char** argv)
     }
 
     if (seen) {
-        printf("launch ms=%.1f\n", ms);
+        printf("launch ms=%.1f%s\n", ms, milestones.Text().c_str());
         fflush(stdout);
         if (hold) WaitForLineOnInput();
     } else {
