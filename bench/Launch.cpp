@@ -3,8 +3,9 @@
 //   Launch.exe sound CAPTURE-FILE [--hold] -- COMMAND-LINE
 //   Launch.exe paint [--hold] -- COMMAND-LINE
 //   Launch.exe scan [--hold] -- COMMAND-LINE
-// Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones). With --hold the program then keeps
-// running until a line arrives on stdin (the bench reads the system's CPU counters meanwhile).
+// Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones).
+// With --hold the program then keeps running until a line arrives on stdin (the bench reads the
+// system's CPU counters meanwhile).
 // The program is always ended and waited for before this one returns.
 #include <windows.h>
 

@@ -4,7 +4,10 @@ side by side under a private Wine harness. Each run starts the player and its fl
 other, in alternating order, so a noisy machine moves both. Prints per measure
     bench: NAME ours=<median> floor=<median> ratio=<ours/floor> unit=<unit> runs=<n>
 (with the figures behind it on indented lines) and writes the same to build/bench/results.json.
-The builds come from `make build-tests`; this script builds only its media and folder tree."""
+The builds come from `make build-tests`; this script builds only its media and folder tree.
+The measures of bench/measures/ (Measure*.exe beside the tests, each found by its name) play into
+an unpaced null sink: they time their own work, and the paced capture would make every track
+change wait for its sound to drain."""
 import glob
 import json
 import os
