@@ -1,5 +1,6 @@
-# Lumetra: `make run` starts the player under Wine, `make test` runs the test suite.
-# Both install what is missing (Debian packages, cross-built dependencies) and build first.
+# Lumetra: `make run` starts the player under Wine, `make test` runs the test suite, `make bench`
+# measures the player against its floors.
+# All three install what is missing (Debian packages, cross-built dependencies) and build first.
 #
 # Two builds: $(BUILD) is the program users get (32-bit, in $(BUILD)/dist); $(TESTBUILD) is the same
 # code built for 64-bit Windows, which the tests and `make run` run under 64-bit Wine (32-bit Wine
@@ -8,7 +9,7 @@ BUILD ?= build
 TESTBUILD ?= $(BUILD)/x64
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup deps build build-tests run test clean
+.PHONY: all setup deps build build-tests run test bench clean
 
 all: build
 
@@ -39,6 +40,10 @@ run: build-tests
 
 test: build build-tests
 	@cd $(TESTBUILD) && ctest --output-on-failure -j$(JOBS) --timeout 300
+
+# Not a test: no figure fails anything. Prints one line per measure, see README.
+bench: build-tests
+	@python3 scripts/bench.py
 
 clean:
 	rm -rf $(BUILD)

@@ -21,7 +21,13 @@ export WINELOADER=$wine WINESERVER=$wineserver
 export WINEPREFIX=$harness/prefix WINEARCH=win64 WINEDEBUG=-all
 # No Mono/Gecko prompts; a crash ends the process instead of waiting in the debugger.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$harness/asound.conf
+# LUMETRA_SINK=null: output goes nowhere, unpaced and uncaptured (for programs that only time
+# their own work and would otherwise wait on the sound).
+if [ "${LUMETRA_SINK:-}" = null ]; then
+  export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$harness/asound-null.conf
+else
+  export ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$harness/asound.conf
+fi
 export LUMETRA_PACER=$repo/scripts/pace-audio.py
 
 # Background servers must not inherit the harness lock (fd 9) or a test's output pipes.
@@ -58,6 +64,7 @@ CONF
 
 start_harness() {
   [ -f "$harness/asound.conf" ] || write_alsa_config
+  [ -f "$harness/asound-null.conf" ] || printf 'pcm.!default {\n  type null\n}\n' >"$harness/asound-null.conf"
   if [ ! -f "$WINEPREFIX/.lumetra-ready-64" ]; then
     rm -rf "$WINEPREFIX"
     quiet $wine wineboot -i
