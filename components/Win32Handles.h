@@ -57,6 +57,22 @@ private:
     HDC dc;
 };
 
+// A window's DC borrowed with GetDC and given back with ReleaseDC.
+class WindowDC {
+public:
+    explicit WindowDC(HWND window) : window(window), dc(GetDC(window)) {}
+    ~WindowDC() {
+        if (dc) ReleaseDC(window, dc);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC Get() const { return dc; }
+
+private:
+    HWND window;
+    HDC dc;
+};
+
 // A GDI object this code created (bitmap, font, brush, region), deleted at the end of the scope.
 // Declare it before the Selection that puts it into a DC, so the selection is undone first.
 template <typename T>

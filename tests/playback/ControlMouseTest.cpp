@@ -11,6 +11,7 @@
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
+#include "components/Win32Handles.h"
 #include "playback/NowPlaying.h"
 #include "playback/Transport.h"
 #include "support/TestSupport.h"
@@ -145,16 +146,15 @@ TEST_F(ControlMouseTest, PressingTheSeekBarSeeksToWhereItIsPressedAndDraggingFol
 TEST_F(ControlMouseTest, PressingTheBarWithoutASoundRedrawsItWithTheProgressItHad)
 {
     seekProgress->width = 42;
-    HDC dc = GetDC(window);
-    ASSERT_NE(dc, nullptr);
+    WindowDC dc(window);
+    ASSERT_NE(dc.Get(), nullptr);
     RECT bar = {10, 202, 350, 216};
-    FillRect(dc, &bar, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    FillRect(dc.Get(), &bar, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     Mouse(WM_MOUSEMOVE, 180, kSeekY, 0);
     Mouse(WM_LBUTTONDOWN, 180, kSeekY, MK_LBUTTON);
     EXPECT_EQ(seekProgress->width, 42);
-    COLORREF progress = GetPixel(dc, 13 + 20, kSeekY);
-    COLORREF channel = GetPixel(dc, 13 + 200, kSeekY);
-    ReleaseDC(window, dc);
+    COLORREF progress = GetPixel(dc.Get(), 13 + 20, kSeekY);
+    COLORREF channel = GetPixel(dc.Get(), 13 + 200, kSeekY);
     // The release changes the bar's look and so draws it over its progress; the next tick
     // draws the progress again.
     Mouse(WM_LBUTTONUP, 180, kSeekY, 0);

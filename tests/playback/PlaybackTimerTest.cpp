@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <initializer_list>
 #include <limits>
@@ -280,23 +279,21 @@ TEST_F(PlaybackTimerTest, WhileScanningTheTitleAnimatesAndThePanelFollowsOnAllBu
     SetWindowTextA(window, "Scanning for music files");
     scanning = true;
 
+    const char* titleFrom[25] = {};
+    titleFrom[2] = "Scanning for music files.  ";
+    titleFrom[8] = "Scanning for music files.. ";
+    titleFrom[14] = "Scanning for music files...";
+    titleFrom[20] = "Scanning for music files   ";
     std::string expectedTitle = "Scanning for music files";
     for (int i = 1; i <= 25; ++i) {
         canvas.Fill(kMarker);
         Tick();
-        int now = i % 25;
-        ASSERT_EQ(tick, now);
-        switch (now) {
-        case 2: expectedTitle = "Scanning for music files.  "; break;
-        case 8: expectedTitle = "Scanning for music files.. "; break;
-        case 14: expectedTitle = "Scanning for music files..."; break;
-        case 20: expectedTitle = "Scanning for music files   "; break;
-        }
+        ASSERT_EQ(tick, i % 25);
+        if (titleFrom[tick]) expectedTitle = titleFrom[tick];
         char title[64] = {};
         GetWindowTextA(window, title, sizeof title);
-        EXPECT_EQ(title, expectedTitle) << "tick " << now;
-        bool panelDrawn = canvas.CountNot(kMarker, 160, 10, 360, 130) > 0;
-        EXPECT_EQ(panelDrawn, now % 10 != 0) << "tick " << now;
+        EXPECT_EQ(title, expectedTitle) << "tick " << tick;
+        EXPECT_EQ(canvas.CountNot(kMarker, 160, 10, 360, 130) > 0, tick % 10 != 0) << "panel, tick " << tick;
     }
 
     scanning = false;

@@ -127,6 +127,33 @@ TEST(GlowTextChoice, GlowsOnlyOnComposedGlassWithTheClassAndWithItsOwnOptions)
     EXPECT_EQ(memcmp(&rest, &zero, sizeof rest), 0) << "no colour, shadow or border of its own";
 }
 
+// The panel's font in a DC of its own, to measure what the panel draws with it.
+class PanelFont {
+public:
+    explicit PanelFont(int height)
+        : dc(nullptr), font(CreateFontA(height, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI")),
+          selection(dc.Get(), font.Get())
+    {
+    }
+    int LineHeight() const
+    {
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(dc.Get(), &metrics);
+        return metrics.tmHeight;
+    }
+    int Width(const wchar_t* text) const
+    {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc.Get(), text, lstrlenW(text), &size);
+        return size.cx;
+    }
+
+private:
+    MemoryDC dc;
+    GdiObject<HFONT> font;
+    Selection selection;
+};
+
 class PlainInfoPanelTest : public InfoPanelTest {
 protected:
     void SetUp() override
@@ -135,22 +162,14 @@ protected:
         if (GlowText(15).ShowsGlow()) GTEST_SKIP() << "glass shows glow text here, not plain text";
     }
 
-    // Line n (0-based) of a block drawn with a font of fontHeight: its rows in the canvas.
     struct Band {
         int top, bottom;
     };
-    static Band Line(int blockY, int fontHeight, int n)
+    // Line n (0-based) of the title block, in canvas rows.
+    static Band TitleLine(int n)
     {
-        TEXTMETRICW metrics = {};
-        HDC dc = CreateCompatibleDC(nullptr);
-        HFONT font = CreateFontA(fontHeight, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI");
-        HGDIOBJ old = SelectObject(dc, font);
-        GetTextMetricsW(dc, &metrics);
-        SelectObject(dc, old);
-        DeleteObject(font);
-        DeleteDC(dc);
-        int top = blockY + 10 + n * metrics.tmHeight;
-        return {top, top + metrics.tmHeight};
+        int height = PanelFont(14).LineHeight();
+        return {134 + 10 + n * height, 134 + 10 + (n + 1) * height};
     }
 
     // Rightmost column in [left, right) with a light pixel in the band, -1 for none.
@@ -197,28 +216,20 @@ TEST_F(PlainInfoPanelTest, AmpersandsAreDrawnAsTheyAreAndALongArtistEndsInAnElli
     DrawInfoPanel();
 
     // The title line is as wide as the text measured with no prefix handling: eight ampersands.
-    HDC dc = CreateCompatibleDC(nullptr);
-    HFONT font = CreateFontA(14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI");
-    HGDIOBJ old = SelectObject(dc, font);
-    SIZE withAll = {}, halved = {};
-    GetTextExtentPoint32W(dc, L"Title:  &&&&&&&&", 16, &withAll);
-    GetTextExtentPoint32W(dc, L"Title:  &&&&", 12, &halved);
-    SelectObject(dc, old);
-    DeleteObject(font);
-    DeleteDC(dc);
-    ASSERT_GT(withAll.cx - halved.cx, 8);
-    int titleEnd = RightmostInk(canvas, Line(134, 14, 0), 5, 505);
-    EXPECT_NEAR(titleEnd, 15 + withAll.cx, 4);
+    PanelFont font(14);
+    int withAll = font.Width(L"Title:  &&&&&&&&");
+    ASSERT_GT(withAll - font.Width(L"Title:  &&&&"), 8);
+    EXPECT_NEAR(RightmostInk(canvas, TitleLine(0), 5, 505), 15 + withAll, 4);
 
     // The artist line runs to the rectangle's right edge and ends in dots on the baseline, where a
     // cut letter M would reach up; the album line below it is still there.
-    Band artistLine = Line(134, 14, 1);
+    Band artistLine = TitleLine(1);
     int artistEnd = RightmostInk(canvas, artistLine, 5, 505);
     EXPECT_GT(artistEnd, 505 - 40);
     int middle = (artistLine.top + artistLine.bottom) / 2;
     EXPECT_EQ(canvas.CountLight(artistEnd - 2, artistLine.top, artistEnd + 1, middle - 1, 0x60), 0)
         << "the line does not end in an ellipsis";
-    EXPECT_GT(canvas.CountLight(15, Line(134, 14, 2).top, 60, Line(134, 14, 2).bottom), 5);
+    EXPECT_GT(canvas.CountLight(15, TitleLine(2).top, 60, TitleLine(2).bottom), 5);
 }
 
 }  // namespace
