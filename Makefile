@@ -1,4 +1,5 @@
-# Lumetra: `make run` starts the player under Wine, `make test` runs the test suite.
+# Lumetra: `make run` starts the player under Wine, `make test` runs the test suite, `make fuzz`
+# fuzzes the tag reader natively for FUZZ_SECONDS (600 by default).
 # Both install what is missing (Debian packages, cross-built dependencies) and build first.
 #
 # Two builds: $(BUILD) is the program users get (32-bit, in $(BUILD)/dist); $(TESTBUILD) is the same
@@ -8,7 +9,7 @@ BUILD ?= build
 TESTBUILD ?= $(BUILD)/x64
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup deps build build-tests run test clean
+.PHONY: all setup deps build build-tests run test fuzz clean
 
 all: build
 
@@ -39,6 +40,10 @@ run: build-tests
 
 test: build build-tests
 	@cd $(TESTBUILD) && ctest --output-on-failure -j$(JOBS) --timeout 300
+
+FUZZ_SECONDS ?= 600
+fuzz: setup
+	@FUZZ_BUILD=$(abspath $(BUILD))/fuzz ./fuzz/run-fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)
