@@ -1,6 +1,7 @@
 # Lumetra: `make run` starts the player under Wine, `make test` runs the test suite, `make bench`
-# measures the player against its floors.
-# All three install what is missing (Debian packages, cross-built dependencies) and build first.
+# measures the player against its floors, `make fuzz` fuzzes the tag reader natively for
+# FUZZ_SECONDS (600 by default).
+# All of them install what is missing (Debian packages, cross-built dependencies) and build first.
 #
 # Two builds: $(BUILD) is the program users get (32-bit, in $(BUILD)/dist); $(TESTBUILD) is the same
 # code built for 64-bit Windows, which the tests and `make run` run under 64-bit Wine (32-bit Wine
@@ -9,7 +10,7 @@ BUILD ?= build
 TESTBUILD ?= $(BUILD)/x64
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup deps build build-tests run test bench clean
+.PHONY: all setup deps build build-tests run test bench fuzz clean
 
 all: build
 
@@ -44,6 +45,10 @@ test: build build-tests
 # Not a test: no figure fails anything. Prints one line per measure, see README.
 bench: build-tests
 	@python3 scripts/bench.py
+
+FUZZ_SECONDS ?= 600
+fuzz: setup
+	@FUZZ_BUILD=$(abspath $(BUILD))/fuzz ./fuzz/run-fuzz.sh $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

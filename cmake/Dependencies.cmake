@@ -1,15 +1,17 @@
 # The cross-built static libraries under LUMETRA_DEPS, as one interface target.
 set(_lib ${LUMETRA_DEPS}/lib)
-foreach(_a id3 mpg123 vorbisfile vorbis ogg FLAC)
+foreach(_a id3 tag mpg123 vorbisfile vorbis ogg FLAC)
   if(NOT EXISTS ${_lib}/lib${_a}.a)
     message(FATAL_ERROR "${_lib}/lib${_a}.a is missing: run scripts/build-deps.sh")
   endif()
 endforeach()
 
 add_library(lumetra_deps INTERFACE)
-target_include_directories(lumetra_deps SYSTEM INTERFACE ${LUMETRA_DEPS}/include)
-# id3lib's headers stop with #error unless the link option is named; FLAC__NO_DLL for static FLAC.
-target_compile_definitions(lumetra_deps INTERFACE ID3LIB_LINKOPTION=1 FLAC__NO_DLL)
+# TagLib's headers include each other by bare name, from their own folder.
+target_include_directories(lumetra_deps SYSTEM INTERFACE ${LUMETRA_DEPS}/include ${LUMETRA_DEPS}/include/taglib)
+# id3lib's headers stop with #error unless the link option is named; FLAC__NO_DLL and
+# TAGLIB_STATIC for the static FLAC and TagLib (no dllimport).
+target_compile_definitions(lumetra_deps INTERFACE ID3LIB_LINKOPTION=1 FLAC__NO_DLL TAGLIB_STATIC)
 target_link_libraries(lumetra_deps INTERFACE
-  ${_lib}/libid3.a ${_lib}/libmpg123.a ${_lib}/libvorbisfile.a ${_lib}/libvorbis.a ${_lib}/libogg.a
+  ${_lib}/libid3.a ${_lib}/libtag.a ${_lib}/libmpg123.a ${_lib}/libvorbisfile.a ${_lib}/libvorbis.a ${_lib}/libogg.a
   ${_lib}/libFLAC.a z shlwapi)

@@ -1,4 +1,5 @@
 // One file's metadata record: its ID3 tag, six display texts and an album-art thumbnail.
+// id3lib reads ID3v2.2 and v2.3 first; OtherTags.cpp fills in what only TagLib can read.
 #include "metadata/TrackInfo.h"
 
 #include <id3/tag.h>
@@ -8,8 +9,8 @@
 #include <new>
 
 #include "components/ShortPath.h"
-#include "components/Win32Handles.h"
 #include "intake/Notification.h"
+#include "metadata/CoverThumbnail.h"
 
 namespace {
 
@@ -67,6 +68,10 @@ TrackInfo::TrackInfo(const char* sourcePath)
     ReadTextFrame(ID3FID_TITLE, title, 256);
     ReadTextFrame(ID3FID_YEAR, year, 8);
     hasArt = ReadAlbumArt();
+    if (!hasArt || wcscmp(album, kMissing) == 0 || wcscmp(artist, kMissing) == 0 ||
+        wcscmp(copyright, kMissing) == 0 || wcscmp(publisher, kMissing) == 0 ||
+        wcscmp(title, kMissing) == 0 || wcscmp(year, kMissing) == 0)
+        ReadOtherTags();
 }
 
 TrackInfo::~TrackInfo()
@@ -106,24 +111,7 @@ bool TrackInfo::ReadAlbumArt()
     const ID3_Field* field = frame->GetField(ID3FN_DATA);
     const uchar* bytes = field ? field->GetRawBinary() : nullptr;
     size_t size = field ? field->Size() : 0;
-    if (!bytes || size == 0) return true;  // a picture frame without data: art shown empty
-
-    GlobalMemory memory(size);
-    if (!memory.handle) return true;
-    IStream* rawStream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(memory.handle, FALSE, &rawStream))) return true;
-    std::unique_ptr<IStream, ComRelease> stream(rawStream);
-    stream->Write(bytes, static_cast<ULONG>(size), nullptr);
-    LARGE_INTEGER start = {};
-    stream->Seek(start, STREAM_SEEK_SET, nullptr);
-
-    // An undecodable picture still gives a thumbnail object, which then draws nothing.
-    Gdiplus::Image picture(stream.get());
-    artThumbnail = picture.GetThumbnailImage(100, 100, nullptr, nullptr);
-    // GDI+ objects come from GdipAlloc: a failed allocation gives null, not bad_alloc.
-    if (!artThumbnail && picture.GetLastStatus() != Gdiplus::Ok)
-        artThumbnail = new Gdiplus::Bitmap(100, 100, PixelFormat32bppARGB);
-    return true;
+    return MakeCoverThumbnail(bytes, size, artThumbnail);
 }
 
 const wchar_t* TrackInfo::GetDisplayTitle()

@@ -16,7 +16,7 @@ public:
     wchar_t year[8];
     wchar_t copyright[64];
     wchar_t publisher[64];
-    Gdiplus::Image* artThumbnail;  // 100 x 100, null when the tag has no picture
+    Gdiplus::Image* artThumbnail;  // 100 x 100, null when the file has no picture (or too big a one)
     bool hasArt;
 
     // Reads the tag of the file at path (8-bit, ANSI code page). A missing or untagged file
@@ -32,4 +32,7 @@ public:
 private:
     void ReadTextFrame(int frameId, wchar_t* slot, int capacity);
     bool ReadAlbumArt();
+    // Fills the slots still "[N/A]", and the art when there is none, from ID3v2.4 tags and
+    // Vorbis comments (OtherTags.cpp).
+    void ReadOtherTags();
 };

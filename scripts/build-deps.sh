@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds, for the architecture given (i686 by default), the static libraries Lumetra links
-# (id3lib, mpg123, libogg, libvorbis, libFLAC, GoogleTest) from Debian's source packages into a
-# cache outside the clone, keyed by the architecture and a hash of this recipe. Prints the prefix on its last line. A finished prefix is reused as it is.
+# (id3lib, TagLib, mpg123, libogg, libvorbis, libFLAC, GoogleTest) from Debian's source packages into
+# a cache outside the clone, keyed by the architecture and a hash of this recipe and of our patches.
+# Prints the prefix on its last line. A finished prefix is reused as it is.
 set -Eeuo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,7 +11,8 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 arch=${1:-i686}
 case "$arch" in i686|x86_64) ;; *) echo "deps: unknown architecture $arch" >&2; exit 2;; esac
 toolchain=$here/cmake/$arch-mingw-posix.cmake
-recipe_hash=$arch-$(cat "$0" "$toolchain" | sha256sum | cut -c1-16)
+patches=$here/scripts/patches
+recipe_hash=$arch-$(cat "$0" "$toolchain" "$patches"/*/*.patch | sha256sum | cut -c1-16)
 cache_root=${LUMETRA_DEPS_CACHE:-/var/cache/lumetra-deps}
 prefix=$cache_root/$recipe_hash
 
@@ -96,9 +98,26 @@ autotools_build "$work/mpg123" --with-cpu=$mpg123_cpu --enable-modules=no --with
 
 step "id3lib"
 fetch id3lib3.8.3; unpack id3lib3.8.3 "$work/id3lib"
+# Our fixes for faults found by fuzzing the calls the player makes (each patch says what it fixes).
+for p in "$patches"/id3lib/*.patch; do
+  patch -d "$work/id3lib" -p1 --forward <"$p" >>"$log" 2>&1
+done
 (cd "$work/id3lib" && libtoolize -fc >>"$log" 2>&1 && aclocal >>"$log" 2>&1 && autoconf >>"$log" 2>&1 \
   && automake --add-missing --copy >>"$log" 2>&1)
 autotools_build "$work/id3lib" CPPFLAGS="-DID3LIB_LINKOPTION=1 -I/usr/$host/include"
+
+step "taglib"
+# Reads the ID3v2.4 tags and the Vorbis comments id3lib cannot. Debian's patch points it at a
+# system utf8-cpp; the copy inside the same source serves under the name the patch expects.
+# Without zlib: TagLib inflates a compressed frame to whatever size it expands to (about 1000
+# times its bytes), so such rare frames are skipped instead.
+fetch taglib; unpack taglib "$work/taglib"
+mkdir -p "$work/utf8cpp" && ln -s "$work/taglib/3rdparty/utf8-cpp" "$work/utf8cpp/utf8"
+cmake -S "$work/taglib" -B "$work/taglib-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF \
+  -DBUILD_EXAMPLES=OFF -DBUILD_BINDINGS=OFF -DWITH_ZLIB=OFF -DCMAKE_CXX_FLAGS="-I$work/utf8cpp" >>"$log" 2>&1
+cmake --build "$work/taglib-build" -j"$jobs" >>"$log" 2>&1
+cmake --install "$work/taglib-build" >>"$log" 2>&1
 
 step "googletest"
 cmake -S /usr/src/googletest -B "$work/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \

@@ -1,4 +1,4 @@
-// Builds ID3v2.3 tags in memory, and cover pictures for them, so tests can write tagged files.
+// Builds ID3v2.3 (or v2.4) tags in memory, and cover pictures for them, so tests can write tagged files.
 #include "support/TagWriter.h"
 
 #include <cstring>
@@ -6,12 +6,17 @@
 
 #include "support/TestSupport.h"
 
-TagWriter& TagWriter::AddFrame(const char* frameId, const Bytes& body)
+TagWriter& TagWriter::AddFrame(const char* frameId, const Bytes& body, uint16_t flags)
 {
     frames.insert(frames.end(), frameId, frameId + 4);
-    for (int shift = 24; shift >= 0; shift -= 8)  // not syncsafe in v2.3
-        frames.push_back(static_cast<uint8_t>(body.size() >> shift));
-    frames.insert(frames.end(), 2, 0);  // flags
+    if (version == 4) {
+        for (int shift = 21; shift >= 0; shift -= 7) frames.push_back((body.size() >> shift) & 0x7F);
+    } else {
+        for (int shift = 24; shift >= 0; shift -= 8)  // not syncsafe in v2.3
+            frames.push_back(static_cast<uint8_t>(body.size() >> shift));
+    }
+    frames.push_back(static_cast<uint8_t>(flags >> 8));
+    frames.push_back(static_cast<uint8_t>(flags));
     frames.insert(frames.end(), body.begin(), body.end());
     return *this;
 }
@@ -42,11 +47,17 @@ TagWriter& TagWriter::AddPicture(const Bytes& data)
     return AddFrame("APIC", body);
 }
 
+Bytes TagWriter::Build() const
+{
+    Bytes tag{'I', 'D', '3', static_cast<uint8_t>(version), 0, 0};
+    for (int shift = 21; shift >= 0; shift -= 7) tag.push_back((frames.size() >> shift) & 0x7F);
+    tag.insert(tag.end(), frames.begin(), frames.end());
+    return tag;
+}
+
 bool TagWriter::WriteFile(const std::string& path) const
 {
-    Bytes file{'I', 'D', '3', 3, 0, 0};
-    for (int shift = 21; shift >= 0; shift -= 7) file.push_back((frames.size() >> shift) & 0x7F);
-    file.insert(file.end(), frames.begin(), frames.end());
+    Bytes file = Build();
     return WriteFileBytes(path, file.data(), file.size());
 }
 

@@ -1,0 +1,74 @@
+// libFuzzer target: the tag reading the player does on every file it lists or starts, natively
+// under ASan and UBSan. It makes the same id3lib calls as TrackInfo (ReadTextFrame, ReadAlbumArt)
+// and the now-playing update (GetFileSize), and checks a cover's size as MakeCoverThumbnail does.
+#include <id3/tag.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "metadata/PictureSize.h"
+
+namespace {
+
+// The whole input becomes a file, since the player opens tags by file name.
+std::string InputPath()
+{
+    const char* folder = getenv("FUZZ_SCRATCH");
+    return std::string(folder ? folder : "/tmp") + "/tagfuzz-" + std::to_string(getpid()) + ".mp3";
+}
+
+void ReadTextFrame(const ID3_Tag& tag, ID3_FrameID id)
+{
+    char buffer[256] = {};
+    const ID3_Frame* frame = tag.Find(id);
+    if (!frame) return;
+    ID3_Field* field = frame->GetField(ID3FN_TEXT);
+    if (!field) return;
+    if (field->GetEncoding() == ID3TE_UTF16) {
+        const unicode_t* raw = field->GetRawUnicodeText();
+        size_t units = raw ? field->Size() / 2 : 0;
+        volatile unsigned sum = 0;
+        for (size_t i = 0; i < units && i < 255; ++i) sum += raw[i];
+        return;
+    }
+    field->SetEncoding(ID3TE_ISO8859_1);
+    field->Get(buffer, sizeof buffer - 1);
+}
+
+void ReadAlbumArt(const ID3_Tag& tag)
+{
+    const ID3_Frame* frame = tag.Find(ID3FID_PICTURE);
+    if (!frame) return;
+    const ID3_Field* field = frame->GetField(ID3FN_DATA);
+    const uchar* bytes = field ? field->GetRawBinary() : nullptr;
+    size_t size = field ? field->Size() : 0;
+    unsigned width = 0, height = 0;
+    if (bytes && size > 0) ReadPictureSize(bytes, size, width, height);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const std::string path = InputPath();
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file) return 0;
+    fwrite(data, 1, size, file);
+    fclose(file);
+
+    try {
+        ID3_Tag tag(path.c_str());
+        for (ID3_FrameID id : {ID3FID_ALBUM, ID3FID_LEADARTIST, ID3FID_COPYRIGHT, ID3FID_PUBLISHER,
+                               ID3FID_TITLE, ID3FID_YEAR})
+            ReadTextFrame(tag, id);
+        ReadAlbumArt(tag);
+        volatile size_t fileSize = tag.GetFileSize();
+        (void)fileSize;
+    } catch (...) {
+        // TrackInfo turns any exception into "Unreadable file"; only memory faults are findings.
+    }
+    return 0;
+}

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the tag-reader fuzz target natively (clang, libFuzzer, ASan, UBSan) against id3lib from
+# Debian's source with Debian's patches and ours, exactly as the cross-build takes it, then fuzzes
+# for the seconds given (600 by default) from a corpus of generated tags and TagLib's test files.
+# Findings go to build/fuzz/findings; the exit code is non-zero when there is one.
+set -Eeuo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-600}
+out=${FUZZ_BUILD:-$here/build/fuzz}
+mkdir -p "$out"
+log=$out/build.log
+: >"$log"
+fail() { echo "fuzz: failed; the last lines of $log:" >&2; tail -n 30 "$log" >&2; exit 1; }
+trap fail ERR
+
+SUDO=""; [ "$(id -u)" != 0 ] && SUDO="sudo"
+need=()
+for p in clang libclang-rt-14-dev zlib1g-dev dpkg-dev autoconf automake libtool python3; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "fuzz: installing ${need[*]}"
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >>"$log" 2>&1
+fi
+
+sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
+# id3lib is rebuilt whenever our patches or the sanitizer flags change.
+key=$( (echo "$sanitize"; cat "$here"/scripts/patches/id3lib/*.patch) | sha256sum | cut -c1-16)
+prefix=$out/id3lib-$key
+if [ ! -f "$prefix/.complete" ]; then
+  echo "fuzz: building id3lib with the sanitizers" >&2
+  src=$out/src
+  rm -rf "$src" && mkdir -p "$src"
+  (cd "$src" && apt-get source --download-only id3lib3.8.3 taglib >>"$log" 2>&1) || true
+  ls "$src"/id3lib3.8.3_*.dsc >/dev/null
+  (cd "$src" && dpkg-source -x --no-check id3lib3.8.3_*.dsc id3lib >>"$log" 2>&1)
+  for p in "$here"/scripts/patches/id3lib/*.patch; do patch -d "$src/id3lib" -p1 --forward <"$p" >>"$log" 2>&1; done
+  (cd "$src/id3lib" && libtoolize -fc && aclocal && autoconf && automake --add-missing --copy) >>"$log" 2>&1
+  (cd "$src/id3lib" && ./configure --prefix="$prefix" --disable-shared --enable-static CC=clang CXX=clang++ \
+    CFLAGS="$sanitize -fsanitize=fuzzer-no-link" CXXFLAGS="$sanitize -fsanitize=fuzzer-no-link -std=gnu++98" \
+    && make -j"$(nproc)" && make install) >>"$log" 2>&1
+  touch "$prefix/.complete"
+fi
+
+echo "fuzz: building the target" >&2
+clang++ -std=c++17 $sanitize -fsanitize=fuzzer -DID3LIB_LINKOPTION=1 -I"$here" -I"$prefix/include" \
+  "$here/fuzz/TagReaderFuzz.cpp" "$here/metadata/PictureSize.cpp" "$prefix/lib/libid3.a" -lz \
+  -o "$out/tag-reader-fuzz" >>"$log" 2>&1
+
+seeds=$out/seeds
+rm -rf "$seeds" && mkdir -p "$seeds" "$out/corpus" "$out/findings"
+python3 "$here/fuzz/make-seeds.py" "$seeds"
+# Another tag library's test files: tags and files of every kind it meets in the wild.
+taglib=$(ls "$out"/src/taglib_*.orig.tar.* 2>/dev/null | head -n1 || true)
+if [ -n "$taglib" ]; then
+  tar -xf "$taglib" -C "$seeds" --wildcards --no-anchored --strip-components=3 'tests/data/*' >>"$log" 2>&1 || true
+  find "$seeds" -type f -size +256k -delete
+fi
+echo "fuzz: $(ls "$seeds" | wc -l) seeds; fuzzing for $seconds s" >&2
+
+trap - ERR
+scratch=$(mktemp -d /dev/shm/tagfuzz.XXXXXX 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+# A single allocation above 64 MB is a finding: no file may take the player far past its budget.
+status=0
+FUZZ_SCRATCH=$scratch nice -n 19 "$out/tag-reader-fuzz" -max_total_time="$seconds" -max_len=8192 \
+  -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -print_final_stats=1 \
+  -artifact_prefix="$out/findings/" "$out/corpus" "$seeds" >"$out/fuzz.log" 2>&1 || status=$?
+grep -E '^(==[0-9]+==ERROR|SUMMARY|stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$out/fuzz.log" || true
+ls "$out/findings" | sed 's/^/fuzz: finding /'
+[ "$status" = 0 ] || echo "fuzz: the fuzzer stopped with $status; see $out/fuzz.log" >&2
+exit "$status"
