@@ -20,6 +20,13 @@ namespace {
 const DWORD kTimeoutMs = 60000;
 const wchar_t kScanningTitle[] = L"Scanning for music files";  // the player's title while it scans
 
+// While it scans, the player animates dots and blanks after that text; only the title it gives
+// back at the end differs from it.
+bool IsScanTitle(const std::wstring& title)
+{
+    return title.compare(0, wcslen(kScanningTitle), kScanningTitle) == 0;
+}
+
 using KernelHandle = ScopedHandle<CloseHandle>;
 
 double MillisecondsSince(const LARGE_INTEGER& start)
@@ -100,10 +107,11 @@ bool FirstPaintDone(HANDLE process, DWORD processId)
 bool ScanTimed(HANDLE process, DWORD processId, double& ms)
 {
     HWND window = nullptr;
-    if (!PollUntil(process, 2, [&] { return (window = WindowOf(processId, kScanningTitle)) != nullptr; })) return false;
+    if (!PollUntil(process, 2, [&] { return (window = WindowOf(processId)) != nullptr && IsScanTitle(TitleOf(window)); }))
+        return false;
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    if (!PollUntil(process, 2, [&] { return IsWindow(window) && TitleOf(window) != kScanningTitle; })) return false;
+    if (!PollUntil(process, 2, [&] { return IsWindow(window) && !IsScanTitle(TitleOf(window)); })) return false;
     ms = MillisecondsSince(start);
     return true;
 }
@@ -122,7 +130,7 @@ struct Milestones {
             return;
         }
         if (restored >= 0) return;
-        bool scanTitle = TitleOf(window) == kScanningTitle;
+        bool scanTitle = IsScanTitle(TitleOf(window));
         if (scanTitle && scanning < 0) scanning = MillisecondsSince(start);
         if (!scanTitle && scanning >= 0) restored = MillisecondsSince(start);
     }
