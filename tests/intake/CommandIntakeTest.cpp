@@ -31,7 +31,7 @@ TEST_F(IntakeTest, ReplaceScansTheFolderAndPlaysItsFirstFile)
     AddMedia("tone-770.flac");
     idle = true;
     Intake("\"" + folder + "\"");
-    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !scanning; }, 30000));
+    ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !intakeActive; }, 30000));
     EXPECT_EQ(Count(), 3);
     EXPECT_FALSE(idle);
     EXPECT_EQ(currentIndex, 0);
