@@ -40,8 +40,12 @@ std::string MakeTempFolder(const char* tag)
     GetTempPathA(MAX_PATH, temp);
     static LONG counter = 0;
     char folder[MAX_PATH] = {};
-    snprintf(folder, sizeof folder, "%slumetra-%s-%lu-%ld", temp, tag, GetCurrentProcessId(),
-             InterlockedIncrement(&counter));
+    // Wine reuses process ids, and names outside the code page outlive RemoveTree: the time keeps
+    // a later test from meeting an earlier one's folder.
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    snprintf(folder, sizeof folder, "%slumetra-%s-%lu-%ld-%llx", temp, tag, GetCurrentProcessId(),
+             InterlockedIncrement(&counter), static_cast<unsigned long long>(now.QuadPart));
     RemoveTree(folder);
     CreateDirectoryA(folder, nullptr);
     return folder;
