@@ -41,16 +41,8 @@ void FormatBounded(wchar_t (&out)[N], const wchar_t* format, Values... values)
 
 void DrawBlock(const GlowText& glowText, HDC memory, const PanelBlock& block, const wchar_t* text)
 {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = block.width;
-    info.bmiHeader.biHeight = -block.height;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
     // A new DIB section is all zero: transparent black, so only the text covers the glass.
-    GdiObject<HBITMAP> bitmap(CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    DibSection bitmap(windowDC, block.width, block.height);
     if (!bitmap.Get()) return;
     GdiObject<HFONT> font(CreateFontA(block.fontHeight, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI"));
     Selection bitmapSelection(memory, bitmap.Get());

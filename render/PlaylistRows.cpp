@@ -176,13 +176,7 @@ void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index)
 
     row->dc = CreateCompatibleDC(reference);
     if (!row->dc) throw "Error initializing Device Context";
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = rowWidth;
-    info.bmiHeader.biHeight = -kRowHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownBitmapInfo(rowWidth, kRowHeight);
     row->bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
     if (!row->bitmap) {
         DeleteDC(row->dc);  // a row that could not be made holds nothing

@@ -182,6 +182,19 @@ void PlayClickedRow(HWND window, int index)
 // Renders rows on a worker: a whole rebuild, or the rows a long list's view now wants. Ends with
 // `playlistBuilding` cleared under the same lock that found nothing left to do, so a view moved
 // at that moment either is seen here or finds the flag clear and starts a new worker.
+// A build that failed keeps no row, and the overlay closes.
+void EndFailedBuild(HWND window)
+{
+    {
+        StateLock lock(stateLock);
+        DiscardPlaylistRows();
+        playlistBuilding = false;
+        playlistBuilt = false;
+        playlistVisible = false;
+    }
+    InvalidateWindow(window);
+}
+
 void RunRowWorker(HWND window, bool rebuild)
 {
     try {
@@ -219,25 +232,10 @@ void RunRowWorker(HWND window, bool rebuild)
         }
         InvalidateWindow(window);
     } catch (const char* message) {
-        {
-            StateLock lock(stateLock);
-            DiscardPlaylistRows();
-            playlistBuilding = false;
-            playlistBuilt = false;
-            playlistVisible = false;
-        }
-        InvalidateWindow(window);
+        EndFailedBuild(window);
         MessageBoxA(nullptr, message, "Lumetra", MB_ICONINFORMATION);
     } catch (...) {
-        // Out of memory: the same end as a failure, without a text to show.
-        {
-            StateLock lock(stateLock);
-            DiscardPlaylistRows();
-            playlistBuilding = false;
-            playlistBuilt = false;
-            playlistVisible = false;
-        }
-        InvalidateWindow(window);
+        EndFailedBuild(window);  // out of memory: the same end, without a text to show
     }
 }
 

@@ -3,21 +3,9 @@
 
 #include "app/PlayerState.h"
 
-HBITMAP Canvas::MakeBitmap(void** bits)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
-}
-
 Canvas::Canvas()
-    : memory(nullptr), bitmap(MakeBitmap(reinterpret_cast<void**>(&pixels))),
-      selection(memory.Get(), bitmap.Get()), savedWindowDC(windowDC)
+    : memory(nullptr), bitmap(nullptr, kWidth, kHeight), selection(memory.Get(), bitmap.Get()),
+      pixels(reinterpret_cast<uint32_t*>(bitmap.Pixels())), savedWindowDC(windowDC)
 {
     if (!memory.Get() || !bitmap.Get()) pixels = nullptr;
     if (pixels) windowDC = memory.Get();

@@ -29,11 +29,9 @@ public:
     int CountLight(int left, int top, int right, int bottom, int threshold = 0x80) const;
 
 private:
-    static HBITMAP MakeBitmap(void** bits);
-
-    uint32_t* pixels = nullptr;
     MemoryDC memory;
-    GdiObject<HBITMAP> bitmap;
+    DibSection bitmap;
     Selection selection;
+    uint32_t* pixels;
     HDC savedWindowDC;
 };
