@@ -68,6 +68,14 @@ FUZZ_SCRATCH=$scratch nice -n 19 "$out/tag-reader-fuzz" -max_total_time="$second
   -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -print_final_stats=1 \
   -artifact_prefix="$out/findings/" "$out/corpus" "$seeds" >"$out/fuzz.log" 2>&1 || status=$?
 grep -E '^(==[0-9]+==ERROR|SUMMARY|stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$out/fuzz.log" || true
+# The fuzzing parses from memory; every input it kept goes once more through a file and the
+# file-name constructor, the way the player opens a tag.
+if [ "$status" = 0 ]; then
+  FUZZ_THROUGH_FILE=1 FUZZ_SCRATCH=$scratch nice -n 19 "$out/tag-reader-fuzz" -runs=0 -max_len=8192 \
+    -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -artifact_prefix="$out/findings/" \
+    "$out/corpus" "$seeds" >"$out/replay.log" 2>&1 || status=$?
+  echo "fuzz: replayed $(find "$out/corpus" "$seeds" -type f | wc -l) kept inputs through a file: $([ "$status" = 0 ] && echo clean || echo "stopped with $status, see $out/replay.log")"
+fi
 ls "$out/findings" | sed 's/^/fuzz: finding /'
 [ "$status" = 0 ] || echo "fuzz: the fuzzer stopped with $status; see $out/fuzz.log" >&2
 exit "$status"
