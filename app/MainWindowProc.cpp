@@ -4,6 +4,8 @@
 #include <dwmapi.h>
 #include <process.h>
 
+#include <new>
+
 #include "app/PlayerState.h"
 #include "app/Skin.h"
 #include "components/FolderScanner.h"
@@ -157,9 +159,7 @@ void OnDropFiles(HWND window, HDROP drop)
     StartDropIntake(dropArgs);
 }
 
-}  // namespace
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
@@ -193,4 +193,17 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // No exception may unwind into the system's message dispatch: a message whose handling runs
+    // out of memory is dropped, and the player goes on.
+    try {
+        return HandleMessage(window, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 }

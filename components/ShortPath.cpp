@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <string>
 
 namespace {
@@ -26,13 +27,8 @@ std::string ExactAnsi(const wchar_t* text)
     return ansi;
 }
 
-}  // namespace
-
-bool GetReachablePath(const wchar_t* path, char* buffer, size_t capacity)
+bool ReachablePath(const wchar_t* path, char* buffer, size_t capacity)
 {
-    if (!buffer || capacity == 0) return false;
-    buffer[0] = '\0';
-    if (!path || !*path) return false;
     std::string ansi = ExactAnsi(path);
     if (ansi.empty()) {
         DWORD size = GetShortPathNameW(path, nullptr, 0);
@@ -48,11 +44,8 @@ bool GetReachablePath(const wchar_t* path, char* buffer, size_t capacity)
     return true;
 }
 
-bool GetLongNameOfShortPath(const char* path, wchar_t* name, int capacity)
+bool LongNameOfShortPath(const char* path, wchar_t* name, int capacity)
 {
-    if (!name || capacity <= 0) return false;
-    name[0] = L'\0';
-    if (!path || !*path) return false;
     int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
     if (units <= 1) return false;
     std::wstring widePath(units, L'\0');
@@ -76,4 +69,34 @@ bool GetLongNameOfShortPath(const char* path, wchar_t* name, int capacity)
     size_t kept = wcslen(name);
     if (kept > 0 && name[kept - 1] >= 0xD800 && name[kept - 1] <= 0xDBFF) name[kept - 1] = L'\0';
     return name[0] != L'\0';
+}
+
+}  // namespace
+
+// Both answer false, rather than throw, when memory runs out: their callers show a name or skip a
+// file, and neither is worth more than that.
+bool GetReachablePath(const wchar_t* path, char* buffer, size_t capacity)
+{
+    if (!buffer || capacity == 0) return false;
+    buffer[0] = '\0';
+    if (!path || !*path) return false;
+    try {
+        return ReachablePath(path, buffer, capacity);
+    } catch (const std::bad_alloc&) {
+        buffer[0] = '\0';
+        return false;
+    }
+}
+
+bool GetLongNameOfShortPath(const char* path, wchar_t* name, int capacity)
+{
+    if (!name || capacity <= 0) return false;
+    name[0] = L'\0';
+    if (!path || !*path) return false;
+    try {
+        return LongNameOfShortPath(path, name, capacity);
+    } catch (const std::bad_alloc&) {
+        name[0] = L'\0';
+        return false;
+    }
 }

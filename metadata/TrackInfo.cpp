@@ -51,27 +51,27 @@ TrackInfo::TrackInfo(const char* sourcePath)
     path = new char[length + 1];
     memcpy(path, sourcePath, length + 1);
 
+    // A record that cannot be read whole (the tag object, or memory while its frames are copied)
+    // is no record: what was made goes, and the file counts as unreadable.
     try {
         tag = new ID3_Tag(path);
-    } catch (const std::bad_alloc&) {
-        delete[] path;
-        throw "Unreadable file";
+        ReadTextFrame(ID3FID_ALBUM, album, 256);
+        ReadTextFrame(ID3FID_LEADARTIST, artist, 256);
+        ReadTextFrame(ID3FID_COPYRIGHT, copyright, 64);
+        ReadTextFrame(ID3FID_PUBLISHER, publisher, 64);
+        ReadTextFrame(ID3FID_TITLE, title, 256);
+        ReadTextFrame(ID3FID_YEAR, year, 8);
+        hasArt = ReadAlbumArt();
+        if (!hasArt || wcscmp(album, kMissing) == 0 || wcscmp(artist, kMissing) == 0 ||
+            wcscmp(copyright, kMissing) == 0 || wcscmp(publisher, kMissing) == 0 ||
+            wcscmp(title, kMissing) == 0 || wcscmp(year, kMissing) == 0)
+            ReadOtherTags();
     } catch (...) {
+        delete artThumbnail;
+        delete tag;
         delete[] path;
         throw "Unreadable file";
     }
-
-    ReadTextFrame(ID3FID_ALBUM, album, 256);
-    ReadTextFrame(ID3FID_LEADARTIST, artist, 256);
-    ReadTextFrame(ID3FID_COPYRIGHT, copyright, 64);
-    ReadTextFrame(ID3FID_PUBLISHER, publisher, 64);
-    ReadTextFrame(ID3FID_TITLE, title, 256);
-    ReadTextFrame(ID3FID_YEAR, year, 8);
-    hasArt = ReadAlbumArt();
-    if (!hasArt || wcscmp(album, kMissing) == 0 || wcscmp(artist, kMissing) == 0 ||
-        wcscmp(copyright, kMissing) == 0 || wcscmp(publisher, kMissing) == 0 ||
-        wcscmp(title, kMissing) == 0 || wcscmp(year, kMissing) == 0)
-        ReadOtherTags();
 }
 
 TrackInfo::~TrackInfo()

@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "app/PlayerState.h"
@@ -67,14 +68,19 @@ void PrepareTrack(const std::string& path, PreparedTrack& track)
 bool StartTrack(int index, bool onlyIfNothingLoaded = false)
 {
     std::string path;
-    {
-        StateLock lock(stateLock);
-        const char* name = engine && scanner ? scanner->GetFileName(index) : nullptr;
-        if (!name) return false;
-        path = name;
-    }
     PreparedTrack track;
-    PrepareTrack(path, track);
+    // Out of memory here (the path, the record) the start fails before anything changed.
+    try {
+        {
+            StateLock lock(stateLock);
+            const char* name = engine && scanner ? scanner->GetFileName(index) : nullptr;
+            if (!name) return false;
+            path = name;
+        }
+        PrepareTrack(path, track);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 
     StateLock lock(stateLock);
     // The list may have been replaced while the file was opened.

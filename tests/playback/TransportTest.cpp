@@ -29,12 +29,19 @@
 namespace {
 std::atomic<DWORD> failOnThread{0};
 std::atomic<bool> trackRecordSeen{false};
+// Set instead, the countdown makes the n-th allocation on the armed thread fail, whatever it is for.
+std::atomic<int> failCountdown{0};
 }  // namespace
 
 void* operator new(size_t size)
 {
     if (failOnThread == GetCurrentThreadId()) {
-        if (size == sizeof(TrackInfo)) {
+        if (failCountdown > 0) {
+            if (--failCountdown == 0) {
+                failOnThread = 0;
+                throw std::bad_alloc();
+            }
+        } else if (size == sizeof(TrackInfo)) {
             trackRecordSeen = true;
         } else if (trackRecordSeen && size == sizeof(ID3_Tag)) {
             failOnThread = 0;
@@ -260,6 +267,41 @@ TEST_F(TransportTest, ARecordThatCannotBeMadeStopsTheSoundAndTheNextCommandWorks
     EXPECT_EQ(currentIndex, 2);
     ASSERT_NE(Sound(), nullptr);
     ExpectNowPlayingIs(2);
+}
+
+// Memory may run out at any allocation of a start. The path is copied first; then the record is
+// read (as the start reads it, where any failure makes it unreadable) and shown, allocation by
+// allocation. Nothing may escape to the caller, and the next start works.
+TEST_F(TransportTest, RunningOutOfMemoryAnywhereInAStartNeitherThrowsNorBreaksTheNextStart)
+{
+    Load({"tone-1540-id3.mp3", "tone-440.mp3"});  // the second has no title: its name is shown
+    failCountdown = 1;
+    failOnThread = GetCurrentThreadId();
+    EXPECT_NO_THROW(PlayNextTrack(window));
+    EXPECT_EQ(failOnThread, 0u);
+    const std::string path = scanner->GetFileName(1);
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        failCountdown = n;
+        failOnThread = GetCurrentThreadId();
+        TrackInfo* info = nullptr;
+        try {
+            info = new TrackInfo(path.c_str());
+        } catch (const char* message) {
+            EXPECT_STREQ(message, "Unreadable file");
+        } catch (const std::bad_alloc&) {
+            EXPECT_LE(n, 2) << "only the record and its copy of the path come before its tag";
+        }
+        if (info) EXPECT_NO_THROW(UpdateNowPlaying(info));
+        const bool reached = failOnThread == 0;
+        failOnThread = 0;
+        failCountdown = 0;
+        if (!reached) break;
+    }
+    currentIndex = 0;
+    PlayNextTrack(window);
+    ASSERT_NE(Sound(), nullptr);
+    ExpectNowPlayingIs(1);
 }
 
 }  // namespace
