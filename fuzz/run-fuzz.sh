@@ -7,6 +7,8 @@ set -Eeuo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-600}
+# The fuzzer yields to everything else unless told otherwise (FUZZ_NICE=0 keeps a core busy).
+niceness=${FUZZ_NICE:-19}
 out=${FUZZ_BUILD:-$here/build/fuzz}
 mkdir -p "$out"
 log=$out/build.log
@@ -64,14 +66,14 @@ scratch=$(mktemp -d /dev/shm/tagfuzz.XXXXXX 2>/dev/null || mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # A single allocation above 64 MB is a finding: no file may take the player far past its budget.
 status=0
-FUZZ_SCRATCH=$scratch nice -n 19 "$out/tag-reader-fuzz" -max_total_time="$seconds" -max_len=8192 \
-  -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -print_final_stats=1 \
+FUZZ_SCRATCH=$scratch nice -n "$niceness" "$out/tag-reader-fuzz" -max_total_time="$seconds" -max_len=8192 \
+  -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -report_slow_units=60 -print_final_stats=1 \
   -artifact_prefix="$out/findings/" "$out/corpus" "$seeds" >"$out/fuzz.log" 2>&1 || status=$?
 grep -E '^(==[0-9]+==ERROR|SUMMARY|stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$out/fuzz.log" || true
 # The fuzzing parses from memory; every input it kept goes once more through a file and the
 # file-name constructor, the way the player opens a tag.
 if [ "$status" = 0 ]; then
-  FUZZ_THROUGH_FILE=1 FUZZ_SCRATCH=$scratch nice -n 19 "$out/tag-reader-fuzz" -runs=0 -max_len=8192 \
+  FUZZ_THROUGH_FILE=1 FUZZ_SCRATCH=$scratch nice -n "$niceness" "$out/tag-reader-fuzz" -runs=0 -max_len=8192 \
     -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -artifact_prefix="$out/findings/" \
     "$out/corpus" "$seeds" >"$out/replay.log" 2>&1 || status=$?
   echo "fuzz: replayed $(find "$out/corpus" "$seeds" -type f | wc -l) kept inputs through a file: $([ "$status" = 0 ] && echo clean || echo "stopped with $status, see $out/replay.log")"
