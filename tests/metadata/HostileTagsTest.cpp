@@ -145,6 +145,9 @@ TEST(HostileTags, LyingFramesNeitherThrowNorTakeMemoryAndTheFramesAfterThemAreRe
          L"[N/A]"},
         {"encoding-0x7f", V22Tag(Join({V22Frame("TT2", {0x7F, 'T', 'e', 'x', 't'}), V22Frame("TP1", Text("After"))})),
          L"After"},
+        // A UTF-16 list with a lone last byte: the list was read forever, until memory ran out.
+        {"list-odd-utf16", TagWriter().AddFrame("IPLS", {0x01, 0xFF, 0xFE, 'a', 0, 'b'}).AddIsoText("TPE1", "After").Build(),
+         L"After"},
     };
     std::string folder = MakeTempFolder("hostile");
     for (const Case& c : cases) {
