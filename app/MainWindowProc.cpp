@@ -146,6 +146,7 @@ void OnDropFiles(HWND window, HDROP drop)
     }
     {
         StateLock lock(stateLock);
+        CancelStartRequests();
         if (UnloadSound()) currentIndex = 0;
     }
     scrollPos = 0;
@@ -190,6 +191,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DROPFILES:
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case kStartEndedMessage:
+        OnStartEnded(window, wParam != 0);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

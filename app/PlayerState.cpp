@@ -4,6 +4,11 @@
 StateMutex stateLock;
 int startsInFlight = 0;
 int scansInFlight = 0;
+unsigned startSerial = 0;
+int startIndex = -1;
+HWND startWindow = nullptr;
+bool startOnlyIfNothingLoaded = false;
+bool startWorkerBusy = false;
 
 ImageButton* playButton = nullptr;
 ImageButton* pauseButton = nullptr;

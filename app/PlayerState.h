@@ -15,7 +15,8 @@ struct PlaylistRow;
 // Threads and shared state
 // ------------------------
 // The window thread runs the window procedure and both timer procedures. The intake workers
-// (command text, drops) and the playlist build worker run on threads of their own.
+// (command text, drops), the start worker (files the window thread asks to start) and the
+// playlist build worker run on threads of their own.
 //
 // One rule keeps them apart: `stateLock` (recursive) is held by whoever uses the engine, the
 // scanner's names, or the current track and its texts, art and now-playing fields. The window
@@ -57,6 +58,17 @@ using StateLock = std::lock_guard<StateMutex>;
 // Scans, and starts of files, running outside the lock; changed under the lock.
 extern int scansInFlight;
 extern int startsInFlight;
+// A start asked for on the window thread (a command, a row, the end of a sound) runs on the start
+// worker, so that opening a file never holds up the window. Only the latest request may commit:
+// `startSerial` names it, `startIndex` and `startWindow` are its file and window (-1: nothing
+// more to start, as after teardown); with `startOnlyIfNothingLoaded` a sound loaded meanwhile
+// wins. `startWorkerBusy` is set from the request that makes the
+// worker until it has finished with the latest one. All under the lock.
+extern unsigned startSerial;
+extern int startIndex;
+extern HWND startWindow;
+extern bool startOnlyIfNothingLoaded;
+extern bool startWorkerBusy;
 
 const int kRowHeight = 48;
 const int kVisibleListHeight = 192;
@@ -65,6 +77,8 @@ const UINT_PTR kPlaybackTimerId = 1;
 const UINT kPlaybackTimerMs = 100;
 const UINT_PTR kScrollTimerId = 2;
 const UINT kScrollTimerMs = 50;
+// Posted by the start worker when a start ends; wParam is nonzero when the file plays.
+const UINT kStartEndedMessage = WM_APP + 1;
 
 struct CommandArgs {
     HWND window;

@@ -11,6 +11,7 @@
 #include "components/PlaybackEngine.h"
 #include "intake/Notification.h"
 #include "playback/PlaybackTimer.h"
+#include "playback/Transport.h"
 
 wchar_t executableFolder[MAX_PATH] = L"";
 
@@ -152,6 +153,7 @@ void TeardownWindow(HWND window)
     if (windowDC) ReleaseDC(window, windowDC);
     windowDC = nullptr;
     KillTimer(window, kPlaybackTimerId);
+    CancelStartRequests();
 
     // Workers re-read these fields under the lock and find them null from here on.
     StateLock lock(stateLock);

@@ -22,6 +22,7 @@ namespace {
 void ClearPlaylistForReplace()
 {
     StateLock lock(stateLock);
+    CancelStartRequests();
     if (UnloadSound()) currentIndex = 0;
     playlistVisible = false;
     playlistBuilt = false;

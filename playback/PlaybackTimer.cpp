@@ -8,7 +8,6 @@
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
-#include "playback/NowPlaying.h"
 #include "playback/Transport.h"
 #include "render/InfoPanel.h"
 #include "render/MainView.h"
@@ -35,7 +34,8 @@ void MoveOnAtTheEnd(HWND window)
 {
     StateLock lock(stateLock);
     PlaybackSound* ended = engine->ActiveSound;
-    if (!ended || !ended->HasEnded()) return;
+    // A start already asked for replaces the ended sound when it commits.
+    if (!ended || !ended->HasEnded() || startWorkerBusy) return;
     PlayNextTrack(window);
     if (!engine || !scanner || scanner->GetNoOfFiles() != 1 || engine->ActiveSound != ended) return;
     ended->ReleaseSound();
@@ -82,24 +82,6 @@ void RefreshBuildingPlaylist()
     ComposePlaylistView(listRect, windowDC, scrollPos);
 }
 
-// While a scan fills the list, its first file plays as soon as it is there. A start that fails
-// leaves nothing loaded, so the next tick tries again.
-void StartFirstFoundFile()
-{
-    StateLock lock(stateLock);
-    if (!engine || !scanner || engine->ActiveSound || scanner->GetNoOfFiles() < 1) return;
-    idle = false;
-    engine->StartPlaying(scanner->GetFileName(0));
-    try {
-        UpdateNowPlaying(scanner->GetFileName(0));
-    } catch (...) {
-        // No record, no texts to show: as with a transport start, the sound is let go.
-        UnloadSound();
-        idle = true;
-    }
-    RepaintControlLayer();
-}
-
 void AnimateScanTitle(HWND window)
 {
     const char* title = nullptr;
@@ -122,7 +104,9 @@ void RunTick(HWND window)
     }
     RefreshBuildingPlaylist();
     if (!scanning || !scanner) return;
-    StartFirstFoundFile();
+    // Its first file plays as soon as it is there; a start that fails leaves nothing loaded, so
+    // a later tick tries again.
+    PlayFirstFileIfSilent(window);
     if (tick % 10 != 0 && ListCount() > 0) DrawInfoPanel();
     AnimateScanTitle(window);
 }

@@ -2,6 +2,7 @@
 #include "playback/Transport.h"
 
 #include <gdiplus.h>
+#include <process.h>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -64,8 +65,9 @@ void PrepareTrack(const std::string& path, PreparedTrack& track)
 // Starts the index-th file. A track whose record cannot be read (the tag object could not be
 // made) counts as not started, and as a start it ends the sound before it: nothing is loaded
 // then and the window goes back to the About picture rather than show a track without texts.
-// With onlyIfNothingLoaded, a sound that another start loaded meanwhile wins.
-bool StartTrack(int index, bool onlyIfNothingLoaded = false)
+// With onlyIfNothingLoaded, a sound that another start loaded meanwhile wins. A start asked for
+// on the window thread carries its serial and commits only while it is still the latest one.
+bool StartTrack(int index, bool onlyIfNothingLoaded, unsigned serial)
 {
     std::string path;
     PreparedTrack track;
@@ -83,6 +85,7 @@ bool StartTrack(int index, bool onlyIfNothingLoaded = false)
     }
 
     StateLock lock(stateLock);
+    if (serial != 0 && serial != startSerial) return false;  // a later start was asked for
     // The list may have been replaced while the file was opened.
     const char* name = engine && scanner ? scanner->GetFileName(index) : nullptr;
     if (!name || path != name || !track.sound) return false;
@@ -97,10 +100,74 @@ bool StartTrack(int index, bool onlyIfNothingLoaded = false)
     track.sound = nullptr;
     if (!engine->StartPrepared(sound)) return false;
     UpdateNowPlaying(track.info.release());
+    currentIndex = index;
+    idle = false;
     return true;
 }
 
+// The start worker: takes the latest request, starts it, tells its window, and goes on while
+// newer requests came in meanwhile. Requests it never took were superseded and are not tried.
+void __cdecl StartWorker(void*)
+{
+    unsigned handled = 0;
+    for (;;) {
+        int index;
+        HWND window;
+        bool onlyIfNothingLoaded;
+        {
+            StateLock lock(stateLock);
+            if (startIndex < 0 || handled == startSerial) {
+                startWorkerBusy = false;
+                return;
+            }
+            handled = startSerial;
+            index = startIndex;
+            window = startWindow;
+            onlyIfNothingLoaded = startOnlyIfNothingLoaded;
+        }
+        const bool started = StartTrack(index, onlyIfNothingLoaded, handled);
+        // Posting does not wait for the window thread, which repaints when it reads the message.
+        PostMessageA(window, kStartEndedMessage, started, 0);
+    }
+}
+
+// Hands the start of the index-th file to the start worker, made here if none is running. Under
+// the lock, on the window thread.
+void RequestStart(HWND window, int index, bool onlyIfNothingLoaded = false)
+{
+    ++startSerial;
+    startIndex = index;
+    startWindow = window;
+    startOnlyIfNothingLoaded = onlyIfNothingLoaded;
+    if (startWorkerBusy) return;  // it takes this request when it has finished the one it has
+    startWorkerBusy = true;
+    if (_beginthread(StartWorker, 0, nullptr) == static_cast<uintptr_t>(-1)) startWorkerBusy = false;
+}
+
+bool OnWindowThread(HWND window)
+{
+    return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
 }  // namespace
+
+bool StartTrackNow(int index)
+{
+    return StartTrack(index, false, 0);
+}
+
+void CancelStartRequests()
+{
+    StateLock lock(stateLock);
+    ++startSerial;  // what a worker is still opening does not commit
+    startIndex = -1;
+}
+
+void OnStartEnded(HWND window, bool started)
+{
+    if (started) RepaintControlLayer();
+    InvalidateWindow(window);
+}
 
 bool UnloadSound()
 {
@@ -127,10 +194,14 @@ void TogglePlayPause(HWND window)
     if (count <= 0) return;
     // A list shorter than the one the index was chosen in starts from its first file.
     if (currentIndex < 0 || currentIndex >= count) currentIndex = 0;
+    if (OnWindowThread(window)) {
+        RequestStart(window, currentIndex);
+        return;
+    }
     // An intake worker starts here: the file is opened without the lock, so the window goes on.
     const int index = currentIndex;
     lock.unlock();
-    const bool started = StartTrack(index, true);
+    const bool started = StartTrack(index, true, 0);
     lock.lock();
     if (!started || !engine) return;
     if (!engine->ActiveSound) {
@@ -140,7 +211,6 @@ void TogglePlayPause(HWND window)
     }
     ChoosePlayPauseButton();
     DrawPlayPauseButton(window);
-    idle = false;
     InvalidateWindow(window);
 }
 
@@ -151,11 +221,7 @@ void PlayRandomTrack(HWND window)
     int count = scanner->GetNoOfFiles();
     if (count <= 0) return;
     currentIndex = count >= 2 ? rand() % count : 0;
-    if (StartTrack(currentIndex)) {
-        idle = false;
-        RepaintControlLayer();
-    }
-    InvalidateWindow(window);
+    RequestStart(window, currentIndex);
 }
 
 void PlayNextTrack(HWND window)
@@ -169,11 +235,20 @@ void PlayNextTrack(HWND window)
     }
     if (currentIndex + 1 >= count) return;  // no wrap to the first file
     ++currentIndex;
-    if (StartTrack(currentIndex)) {
-        idle = false;
-        RepaintControlLayer();
-    }
-    InvalidateWindow(window);
+    RequestStart(window, currentIndex);
+}
+
+void PlayTrackAt(HWND window, int index)
+{
+    StateLock lock(stateLock);
+    RequestStart(window, index);
+}
+
+void PlayFirstFileIfSilent(HWND window)
+{
+    StateLock lock(stateLock);
+    if (!engine || !scanner || engine->ActiveSound || startWorkerBusy || scanner->GetNoOfFiles() < 1) return;
+    RequestStart(window, 0, true);
 }
 
 void PlayPreviousTrack(HWND window)
@@ -186,9 +261,5 @@ void PlayPreviousTrack(HWND window)
     // After a shorter list arrived the index may lie beyond it: step back from its end instead.
     if (currentIndex > count) currentIndex = count;
     --currentIndex;
-    if (StartTrack(currentIndex)) {
-        idle = false;
-        RepaintControlLayer();
-    }
-    InvalidateWindow(window);
+    RequestStart(window, currentIndex);
 }

@@ -12,7 +12,7 @@
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
 #include "components/Win32Handles.h"
-#include "playback/NowPlaying.h"
+#include "playback/Transport.h"
 #include "render/MainView.h"
 #include "render/PlaylistRows.h"
 
@@ -163,20 +163,11 @@ void DrawViewWithTint(int row, DWORD tint)
     composed.tintedRowOnWindow = row;
 }
 
-// Starts the file at index, as a click on its row does. Under the lock.
+// Starts the file at index, as a click on its row does, on the start worker. Under the lock.
 void PlayClickedRow(HWND window, int index)
 {
-    const char* name = scanner->GetFileName(index);
-    if (!name || !engine->StartPlaying(name)) return;  // beyond the list, or the file does not start
-    currentIndex = index;
-    try {
-        UpdateNowPlaying(scanner->GetFileName(index));
-    } catch (...) {
-        // The record could not be read; the now-playing update has cleared what pointed into it.
-    }
-    idle = false;
-    RepaintControlLayer();
-    InvalidateWindow(window);
+    if (!scanner->GetFileName(index)) return;  // beyond the list
+    PlayTrackAt(window, index);
 }
 
 // Renders rows on a worker: a whole rebuild, or the rows a long list's view now wants. Ends with

@@ -55,6 +55,7 @@ struct Stepper {
         index += direction;
         if (direction > 0) PlayNextTrack(window);
         else PlayPreviousTrack(window);
+        WaitForStarts();  // the file opens on the start worker
     }
 };
 
@@ -96,6 +97,7 @@ int main(int argc, char** argv)
     }
     currentIndex = 0;
     TogglePlayPause(window);
+    WaitForStarts();
 
     // One round of everything first: what is made once and kept is not growth.
     Stepper stepper{window};

@@ -299,11 +299,14 @@ TEST_F(IntakeTest, FilesNamedOutsideTheCodePagePlayUnderTheirRealNames)
     ASSERT_EQ(Count(), 3);
     std::vector<std::wstring> shown;
     for (int i = 0; i < 3; ++i) {
-        StateLock lock(stateLock);
-        ASSERT_EQ(currentIndex, i);
-        ASSERT_NE(engine->ActiveSound, nullptr) << scanner->GetFileName(i);
-        shown.push_back(titleText ? titleText : L"");
+        {
+            StateLock lock(stateLock);
+            ASSERT_EQ(currentIndex, i);
+            ASSERT_NE(engine->ActiveSound, nullptr) << scanner->GetFileName(i);
+            shown.push_back(titleText ? titleText : L"");
+        }
         PlayNextTrack(window);
+        ASSERT_TRUE(WaitForStarts());
     }
     std::sort(shown.begin(), shown.end());
     // A name the code page holds is shown as every 8-bit text is, converted with MB_COMPOSITE.

@@ -73,6 +73,7 @@ TEST_F(IntakeTest, ManyForwardsAmongClicksKeysAndWheelTurnsLeakNothingAndNeverHa
         // Where the overlay builds rows, the cache then holds this list's.
         WaitFor([] { return playlistBuilt && !playlistBuilding; }, 5000);
         SendMessageA(window, WM_KEYDOWN, VK_F1, 0);
+        ASSERT_TRUE(WaitForStarts());
         PumpMessagesFor(200);  // lets finished worker threads go
     };
     auto load = [&](int forwards) {

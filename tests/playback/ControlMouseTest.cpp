@@ -76,12 +76,14 @@ TEST_F(ControlMouseTest, EachButtonDoesItsActionOnAClick)
 {
     Load({"tone-440.mp3", "tone-660.ogg", "tone-770.flac"});
     Click(kPlay);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     EXPECT_EQ(playPauseButton, pauseButton);
     Click(kNext);
     EXPECT_EQ(currentIndex, 1);
     Click(kPrev);
     EXPECT_EQ(currentIndex, 0);
+    ASSERT_TRUE(WaitForStarts());
     Click(kPlay);
     EXPECT_TRUE(Sound()->QueryPaused());
 
@@ -106,6 +108,7 @@ TEST_F(ControlMouseTest, WithShiftCtrlOrAnotherButtonAPressIsOnlyAMove)
 {
     Load({"tone-440.mp3", "tone-660.ogg", "tone-770.flac"});
     Click(kPlay);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     seekProgress->width = 42;
     for (WPARAM extra : {MK_SHIFT, MK_CONTROL, MK_RBUTTON}) {
@@ -123,6 +126,7 @@ TEST_F(ControlMouseTest, PressingTheSeekBarSeeksToWhereItIsPressedAndDraggingFol
 {
     Load({"silence-1h02m03s.flac"});
     Click(kPlay);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     Click(kPlay);  // paused, so the position stays where the press put it
     ASSERT_TRUE(Sound()->QueryPaused());

@@ -65,7 +65,12 @@ protected:
         randomPlay = false;
     }
 
-    void Tick() { PlaybackTimerProc(window, WM_TIMER, kPlaybackTimerId, GetTickCount()); }
+    // One tick, and the start it may have asked for.
+    void Tick()
+    {
+        PlaybackTimerProc(window, WM_TIMER, kPlaybackTimerId, GetTickCount());
+        EXPECT_TRUE(WaitForStarts());
+    }
 
     void Load(std::initializer_list<const char*> names)
     {
@@ -105,6 +110,7 @@ TEST_F(PlaybackTimerTest, AnEndedSoundIsFollowedByTheNextFileUntilTheLastStaysLo
 {
     Load({"tone-770.flac", "tone-990-mono.mp3"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     PlaybackSound* first = PlayToTheEnd();
     Tick();
     EXPECT_EQ(currentIndex, 1);
@@ -133,6 +139,7 @@ TEST_F(PlaybackTimerTest, InRandomModeAnEndedSoundIsFollowedByAFileOfTheList)
     randomPlay = true;
     srand(7);
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     for (int round = 0; round < 3; ++round) {
         PlaybackSound* ended = PlayToTheEnd();
         Tick();
@@ -148,6 +155,7 @@ TEST_F(PlaybackTimerTest, TheEndOfTheOnlyFileLetsItGoAndShowsTheAboutPicture)
 {
     Load({"tone-770.flac"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_EQ(playPauseButton, pauseButton);
     PlayToTheEnd();
     ForgetInvalidation();
@@ -159,6 +167,7 @@ TEST_F(PlaybackTimerTest, TheEndOfTheOnlyFileLetsItGoAndShowsTheAboutPicture)
     EXPECT_NE(GetUpdateRect(window, nullptr, FALSE), 0);
 
     TogglePlayPause(window);  // the same file again
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_NE(Sound(), nullptr);
     EXPECT_FALSE(idle);
 }
@@ -219,9 +228,11 @@ TEST_F(PlaybackTimerTest, TheProgressIsDrawnWhenItsWidthChangesOrTheBarWasPainte
 {
     Load({"silence-1h02m03s.flac"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     engine->Seek(0.5f);
     TogglePlayPause(window);  // paused: the width stays put
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_TRUE(Sound()->QueryPaused());
 
     Canvas canvas;
@@ -252,9 +263,7 @@ TEST_F(PlaybackTimerTest, DuringAScanTheFirstFileStartsAndAFailedStartIsTriedAga
 
     Tick();
     EXPECT_EQ(Sound(), nullptr);
-    ASSERT_NE(currentTrack, nullptr);  // the update ran all the same
-    EXPECT_STREQ(currentTrack->path, file.c_str());
-    EXPECT_FALSE(idle);
+    EXPECT_EQ(currentTrack, nullptr);  // nothing plays, so no texts are shown
 
     ASSERT_TRUE(CopyFileA(MediaPath("tone-440.mp3").c_str(), file.c_str(), FALSE));
     Tick();
@@ -273,6 +282,7 @@ TEST_F(PlaybackTimerTest, WhileScanningTheTitleAnimatesAndThePanelFollowsOnAllBu
 {
     Load({"tone-440.mp3"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     Canvas canvas;
     ASSERT_TRUE(canvas.IsValid());
@@ -312,6 +322,7 @@ TEST_F(PlaybackTimerTest, ThousandsOfTicksPaintsAndMouseMovesKeepTheGdiObjectCou
 {
     Load({"silence-1h02m03s.flac", "tone-440.mp3"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     scanning = true;  // the panel is drawn on nine ticks of ten
     auto round = [&](int i) {

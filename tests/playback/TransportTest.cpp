@@ -31,10 +31,14 @@ std::atomic<DWORD> failOnThread{0};
 std::atomic<bool> trackRecordSeen{false};
 // Set instead, the countdown makes the n-th allocation on the armed thread fail, whatever it is for.
 std::atomic<int> failCountdown{0};
+// Counts the track records made on the watched thread (the window's), armed or not.
+std::atomic<DWORD> watchedThread{0};
+std::atomic<int> recordsOnWatchedThread{0};
 }  // namespace
 
 void* operator new(size_t size)
 {
+    if (size == sizeof(TrackInfo) && watchedThread == GetCurrentThreadId()) ++recordsOnWatchedThread;
     if (failOnThread == GetCurrentThreadId()) {
         if (failCountdown > 0) {
             if (--failCountdown == 0) {
@@ -115,11 +119,16 @@ TEST_F(TransportTest, CommandsOnAnEmptyListDoNothingAndDrawNothing)
     currentIndex = 3;
     ForgetInvalidation();
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     PlayRandomTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     PlayPreviousTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     randomPlay = true;
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_FALSE(Invalidated());
     EXPECT_EQ(currentIndex, 3);
     EXPECT_EQ(Sound(), nullptr);
@@ -133,6 +142,7 @@ TEST_F(TransportTest, ToggleStartsTheCurrentFileThenPausesAndResumesIt)
     currentIndex = 1;
     ForgetInvalidation();
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     PlaybackSound* sound = Sound();
     ASSERT_NE(sound, nullptr);
     EXPECT_FALSE(sound->QueryPaused());
@@ -143,9 +153,11 @@ TEST_F(TransportTest, ToggleStartsTheCurrentFileThenPausesAndResumesIt)
     EXPECT_TRUE(Invalidated());
 
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_TRUE(sound->QueryPaused());
     EXPECT_EQ(playPauseButton, playButton);
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_FALSE(sound->QueryPaused());
     EXPECT_EQ(playPauseButton, pauseButton);
     EXPECT_EQ(Sound(), sound);
@@ -156,6 +168,7 @@ TEST_F(TransportTest, ToggleWithAnIndexBeyondTheListStartsTheFirstFile)
     Load({"tone-440.mp3", "tone-660.ogg"});
     currentIndex = 7;
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     EXPECT_EQ(currentIndex, 0);
     ExpectNowPlayingIs(0);
@@ -165,16 +178,19 @@ TEST_F(TransportTest, NextAndPreviousStepThroughTheListAndStopAtItsEnds)
 {
     Load({"tone-440.mp3", "tone-660.ogg"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     PlaybackSound* first = Sound();
     ASSERT_NE(first, nullptr);
 
     ForgetInvalidation();
     PlayPreviousTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 0);
     EXPECT_EQ(Sound(), first);
     EXPECT_FALSE(Invalidated());
 
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 1);
     EXPECT_NE(Sound(), first);
     ExpectNowPlayingIs(1);
@@ -183,14 +199,40 @@ TEST_F(TransportTest, NextAndPreviousStepThroughTheListAndStopAtItsEnds)
     PlaybackSound* last = Sound();
     ForgetInvalidation();
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 1);
     EXPECT_EQ(Sound(), last);
     EXPECT_FALSE(last->HasEnded());
     EXPECT_FALSE(Invalidated());
 
     PlayPreviousTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 0);
     ExpectNowPlayingIs(0);
+}
+
+// The window thread only asks: the files open and their tags are read on the start worker, and
+// of quick commands the last one decides what plays.
+TEST_F(TransportTest, CommandsOnTheWindowThreadStartOnTheWorkerAndTheLastOneWins)
+{
+    Load({"tone-440.mp3", "tone-660.ogg", "tone-770.flac"});
+    watchedThread = GetCurrentThreadId();
+    recordsOnWatchedThread = 0;
+    TogglePlayPause(window);
+    PlayNextTrack(window);
+    PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
+    EXPECT_EQ(currentIndex, 2);
+    ExpectNowPlayingIs(2);
+    PlayTrackAt(window, 0);  // two rows clicked in quick succession
+    PlayTrackAt(window, 1);
+    ASSERT_TRUE(WaitForStarts());
+    EXPECT_EQ(currentIndex, 1);
+    ExpectNowPlayingIs(1);
+    watchedThread = 0;
+    EXPECT_EQ(recordsOnWatchedThread, 0);
+    EXPECT_FALSE(idle);
+    EXPECT_EQ(playPauseButton, pauseButton);
 }
 
 TEST_F(TransportTest, RandomPlayWithOneFileFollowsListOrder)
@@ -198,9 +240,11 @@ TEST_F(TransportTest, RandomPlayWithOneFileFollowsListOrder)
     Load({"tone-440.mp3"});
     randomPlay = true;
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     PlaybackSound* sound = Sound();
     ASSERT_NE(sound, nullptr);
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 0);
     EXPECT_EQ(Sound(), sound);
     EXPECT_FALSE(sound->HasEnded());
@@ -214,6 +258,7 @@ TEST_F(TransportTest, RandomNextDrawsEveryFileOfTheListAndNothingOutsideIt)
     std::set<int> drawn;
     for (int i = 0; i < 12; ++i) {
         PlayNextTrack(window);
+        ASSERT_TRUE(WaitForStarts());
         ASSERT_GE(currentIndex, 0);
         ASSERT_LT(currentIndex, 3);
         ASSERT_NE(Sound(), nullptr);
@@ -228,15 +273,18 @@ TEST_F(TransportTest, AFailedStartMovesTheIndexSoTheNextCallTriesTheFileAfter)
     ASSERT_FALSE(engine->StartPlaying(MediaPath("random.mp3").c_str())) << "the fixture must not play";
     Load({"tone-440.mp3", "random.mp3", "tone-660.ogg"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     PlaybackSound* first = Sound();
     ASSERT_NE(first, nullptr);
 
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 1);
     EXPECT_EQ(Sound(), first);  // what played goes on
     ExpectNowPlayingIs(0);
 
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 2);
     EXPECT_NE(Sound(), first);
     ExpectNowPlayingIs(2);
@@ -246,11 +294,13 @@ TEST_F(TransportTest, ARecordThatCannotBeMadeStopsTheSoundAndTheNextCommandWorks
 {
     Load({"tone-1540-id3.mp3", "tone-440.mp3", "tone-660.ogg"});
     TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
 
+    currentIndex = 1;
     failOnThread = GetCurrentThreadId();
     trackRecordSeen = false;
-    PlayNextTrack(window);
+    EXPECT_FALSE(StartTrackNow(1));
     ASSERT_EQ(failOnThread, 0u) << "the record's construction was not reached";
     EXPECT_EQ(currentIndex, 1);
     EXPECT_EQ(Sound(), nullptr);
@@ -264,6 +314,7 @@ TEST_F(TransportTest, ARecordThatCannotBeMadeStopsTheSoundAndTheNextCommandWorks
     }
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 2);
     ASSERT_NE(Sound(), nullptr);
     ExpectNowPlayingIs(2);
@@ -277,7 +328,7 @@ TEST_F(TransportTest, RunningOutOfMemoryAnywhereInAStartNeitherThrowsNorBreaksTh
     Load({"tone-1540-id3.mp3", "tone-440.mp3"});  // the second has no title: its name is shown
     failCountdown = 1;
     failOnThread = GetCurrentThreadId();
-    EXPECT_NO_THROW(PlayNextTrack(window));
+    EXPECT_FALSE(StartTrackNow(1));  // the path's copy fails
     EXPECT_EQ(failOnThread, 0u);
     const std::string path = scanner->GetFileName(1);
     for (int n = 1;; ++n) {
@@ -300,6 +351,7 @@ TEST_F(TransportTest, RunningOutOfMemoryAnywhereInAStartNeitherThrowsNorBreaksTh
     }
     currentIndex = 0;
     PlayNextTrack(window);
+    ASSERT_TRUE(WaitForStarts());
     ASSERT_NE(Sound(), nullptr);
     ExpectNowPlayingIs(1);
 }

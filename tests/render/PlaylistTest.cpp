@@ -244,10 +244,11 @@ TEST_F(Playlist, PointerTintsTheRowUnderItAndAReleasePlaysIt)
     EXPECT_EQ(WindowPixel(x, 95), 0u);
     EXPECT_EQ(WindowPixel(x, 144), 0u);
     TrackPlaylistPointer(100, window, false);
+    EXPECT_EQ(WindowPixel(x, 120), RGB(0, 12, 0));
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 4);
     ASSERT_NE(engine->ActiveSound, nullptr);
     EXPECT_FALSE(idle);
-    EXPECT_EQ(WindowPixel(x, 120), RGB(0, 12, 0));
 
     // Shift held: the flag is not the left button alone, so nothing but the hover tint.
     currentIndex = 0;
@@ -289,6 +290,7 @@ TEST_F(Playlist, ALongListIsReachableEndToEndWithBoundedRows)
     EXPECT_NE(RowPixel(4999, 34, 24), 0u);
     TrackPlaylistPointer(150, window, true);
     TrackPlaylistPointer(150, window, false);
+    ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 4999);
 
     SendMessageA(window, WM_KEYDOWN, VK_HOME, 0);

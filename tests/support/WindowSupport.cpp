@@ -1,6 +1,7 @@
 // Test helpers for windows the player opens: dialogs, their texts, the main window, processes.
 #include "support/WindowSupport.h"
 
+#include "app/PlayerState.h"
 #include "app/Startup.h"
 #include "support/TestSupport.h"
 
@@ -131,10 +132,27 @@ HWND CreatePlayerWindow()
 
 void DestroyPlayerWindow(HWND window)
 {
+    // A start still opening its file would otherwise finish into the next test's window.
+    WaitForStarts();
     if (IsWindow(window)) DestroyWindow(window);
     MSG message;
     while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+bool WaitForStarts(int timeoutMs)
+{
+    // The worker needs nothing from this thread, and not pumping leaves a window's update region
+    // for the test to see.
+    auto busy = [] {
+        StateLock lock(stateLock);
+        return startWorkerBusy;
+    };
+    const DWORD end = GetTickCount() + timeoutMs;
+    while (busy() && static_cast<LONG>(end - GetTickCount()) > 0) Sleep(1);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, kStartEndedMessage, kStartEndedMessage, PM_REMOVE)) DispatchMessageA(&message);
+    return !busy();
 }
 
 ChildProcess::ChildProcess(const std::string& commandLine, const char* currentFolder)

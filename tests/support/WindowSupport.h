@@ -30,6 +30,9 @@ std::wstring ExecutableFileName();
 HWND CreatePlayerWindow();
 // Destroys it (runs the teardown) and drains the quit message it posts.
 void DestroyPlayerWindow(HWND window);
+// Waits until the start worker has finished every start asked for, then handles what it posted
+// (and nothing else); false when it was still busy after timeoutMs.
+bool WaitForStarts(int timeoutMs = 30000);
 
 struct ProcessResult {
     bool finished = false;
