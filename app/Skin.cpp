@@ -150,13 +150,14 @@ void InitializeWindow(HWND window)
 
 void TeardownWindow(HWND window)
 {
-    if (windowDC) ReleaseDC(window, windowDC);
-    windowDC = nullptr;
     KillTimer(window, kPlaybackTimerId);
     CancelStartRequests();
 
-    // Workers re-read these fields under the lock and find them null from here on.
+    // Workers re-read these fields under the lock and find them null from here on; a row worker
+    // draws with the window's DC under it too.
     StateLock lock(stateLock);
+    if (windowDC) ReleaseDC(window, windowDC);
+    windowDC = nullptr;
     Free(playButton);
     Free(pauseButton);
     Free(seekBar);

@@ -3,10 +3,15 @@
 
 #include "metadata/TrackInfo.h"
 #include "playback/Transport.h"
+#include "support/TagWriter.h"
 
 #include <shlobj.h>
 
+#include <psapi.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -282,6 +287,52 @@ TEST_F(IntakeTest, AFileThatDoesNotStartGivesWayToTheNextOnce)
     EXPECT_EQ(Count(), 2);
     EXPECT_EQ(Active(), nullptr);
     EXPECT_TRUE(idle);
+}
+
+// A folder of files made to hurt: a 20000 x 20000 cover, a frame claiming 4 GB compressed, an
+// endless UTF-16 list, files that are empty, only a magic number, cut short or not audio at all.
+// Each is started in turn; the player stays up, ends on the good file, and stays under 256 MB.
+TEST_F(IntakeTest, AFolderOfFilesMadeToHurtIsPlayedThroughWithinBoundedMemory)
+{
+    const char* media[] = {"tags\\huge-cover.mp3", "empty.mp3", "random.mp3", "text.mp3",
+                           "truncated.mp3", "truncated.ogg", "truncated.flac"};
+    int n = 0;
+    for (const char* name : media) {
+        std::string base = name;
+        base = base.substr(base.find_last_of('\\') + 1);
+        ASSERT_TRUE(CopyFileA(MediaPath(name).c_str(), (folder + "\\" + std::to_string(++n) + " " + base).c_str(), FALSE));
+    }
+    // 4 GB claimed, then the deflate of nothing.
+    const Bytes claim = {0xFF, 0xFF, 0xFF, 0xF0, 0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
+    ASSERT_TRUE(TagWriter().AddFrame("TIT2", claim, 0x0080).WriteFile(folder + "\\8 compressed.mp3"));
+    ASSERT_TRUE(TagWriter().AddFrame("IPLS", {0x01, 0xFF, 0xFE, 'a', 0, 'b'}).WriteFile(folder + "\\9 list.mp3"));
+    const struct {
+        const char* name;
+        const char* magic;
+    } magics[] = {{"\\10 magic.mp3", "ID3"}, {"\\11 magic.ogg", "OggS"}, {"\\12 magic.flac", "fLaC"}};
+    for (const auto& m : magics) ASSERT_TRUE(WriteFileBytes(folder + m.name, m.magic, strlen(m.magic)));
+    const std::string good = AddMedia("tone-440.mp3");  // last in natural order
+
+    Intake("\"" + folder + "\"");
+    ASSERT_TRUE(WaitForWorkerEnd());
+    const int count = Count();
+    ASSERT_EQ(count, 13);
+    for (int i = 0; i < count; ++i) {
+        PlayTrackAt(window, i);
+        ASSERT_TRUE(WaitForStarts()) << i;
+    }
+    {
+        StateLock lock(stateLock);
+        ASSERT_NE(engine->ActiveSound, nullptr);
+        ASSERT_NE(currentTrack, nullptr);
+        EXPECT_EQ(currentIndex, count - 1);
+        EXPECT_STREQ(currentTrack->path, scanner->GetFileName(count - 1));
+    }
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    ASSERT_TRUE(K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters));
+    printf("peak working set: %.1f MB\n", counters.PeakWorkingSetSize / 1048576.0);
+    EXPECT_LT(counters.PeakWorkingSetSize, 256u * 1024 * 1024);
 }
 
 // Listed by their short names, played through them, and shown by the names their owner gave them.

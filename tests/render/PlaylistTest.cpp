@@ -276,6 +276,19 @@ TEST_F(Playlist, WithTwoFilesOnlyTheirRowsCountAndLeavingClearsTheTint)
     EXPECT_EQ(engine->ActiveSound, nullptr);
 }
 
+// The window closed while its rows are still rendered: the teardown does not wait for the worker,
+// which finds the window gone and ends.
+TEST_F(Playlist, ClosingWhileRowsAreBuiltTakesUnderTwoSecondsAndEndsTheBuild)
+{
+    AddFiles(MediaPath("tone-1540-id3.mp3"), 2000);
+    SendMessageA(window, WM_KEYDOWN, VK_F1, 0);
+    ASSERT_TRUE(playlistBuilding) << "the build was over before the close";
+    const DWORD closed = GetTickCount();
+    DestroyPlayerWindow(window);
+    EXPECT_LT(GetTickCount() - closed, 2000u);
+    EXPECT_TRUE(WaitFor([] { return !playlistBuilding; }, 30000));
+}
+
 TEST_F(Playlist, ALongListIsReachableEndToEndWithBoundedRows)
 {
     const int files = 5000;
