@@ -117,4 +117,23 @@ if [ -z "${LUMETRA_CAPTURE:-}" ]; then
   rm -f "$LUMETRA_CAPTURE"
 fi
 
-$wine "$@"
+case " $* " in
+  *" --gtest_filter="*) ;;
+  *) $wine "$@"; exit $? ;;
+esac
+
+# A test program. Rarely, Wine itself fails one: its loader dies by a signal (seen once, after the
+# test had passed), or it ends with an error before the program printed its first line (seen once).
+# Neither says anything about the test, so such a run is tried once more, and says so. A test that
+# fails or crashes inside the program still fails: that ends with the program's own exit code.
+out=$harness/out-$$.txt
+for attempt in 1 2; do
+  $wine "$@" | tee "$out"
+  status=${PIPESTATUS[0]}
+  if [ "$status" -eq 0 ] || { [ "$status" -lt 128 ] && grep -q '^\[==========\]' "$out"; }; then break; fi
+  [ "$attempt" -eq 2 ] && break
+  echo "wine-test: Wine failed the run (status $status) outside the test; running it again" >&2
+  [ -n "${LUMETRA_CAPTURE:-}" ] && : >"$LUMETRA_CAPTURE"
+done
+rm -f "$out"
+exit "$status"
