@@ -62,8 +62,8 @@ extern int startsInFlight;
 // worker, so that opening a file never holds up the window. Only the latest request may commit:
 // `startSerial` names it, `startIndex` and `startWindow` are its file and window (-1: nothing
 // more to start, as after teardown); with `startOnlyIfNothingLoaded` a sound loaded meanwhile
-// wins. `startWorkerBusy` is set from the request that makes the
-// worker until it has finished with the latest one. All under the lock.
+// wins. `startWorkerBusy` is set from the request that makes the worker until it has finished
+// with the latest one. All under the lock.
 extern unsigned startSerial;
 extern int startIndex;
 extern HWND startWindow;

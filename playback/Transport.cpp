@@ -125,7 +125,12 @@ void __cdecl StartWorker(void*)
             window = startWindow;
             onlyIfNothingLoaded = startOnlyIfNothingLoaded;
         }
-        const bool started = StartTrack(index, onlyIfNothingLoaded, handled);
+        bool started = false;
+        try {
+            started = StartTrack(index, onlyIfNothingLoaded, handled);
+        } catch (...) {
+            // Nothing may escape a thread; the start counts as failed.
+        }
         // Posting does not wait for the window thread, which repaints when it reads the message.
         PostMessageA(window, kStartEndedMessage, started, 0);
     }
