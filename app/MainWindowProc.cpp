@@ -2,21 +2,16 @@
 #include "app/MainWindowProc.h"
 
 #include <dwmapi.h>
-#include <process.h>
-
-#include <new>
 
 #include "app/PlayerState.h"
 #include "app/Skin.h"
-#include "components/FolderScanner.h"
-#include "components/PlaybackEngine.h"
 #include "intake/CommandIntake.h"
 #include "intake/DropIntake.h"
-#include "intake/ScanSession.h"
+#include "intake/IntakeGate.h"
 #include "playback/ControlMouse.h"
+#include "playback/StartWorker.h"
 #include "playback/Transport.h"
 #include "render/MainView.h"
-#include "render/PlaylistRows.h"
 #include "render/PlaylistView.h"
 
 namespace {
@@ -27,83 +22,13 @@ void ExtendGlassOverWindow(HWND window)
     DwmExtendFrameIntoClientArea(window, &margins);
 }
 
-void StartScrollEasing(HWND window)
-{
-    if (!scrollTimerActive) SetTimer(window, kScrollTimerId, kScrollTimerMs, ScrollEasingTimerProc);
-}
-
-// Sends the view to target (already within the list's bounds) with the easing, and lets a long
-// list's rows follow it.
-void ScrollListTo(HWND window, int target)
-{
-    {
-        StateLock lock(stateLock);  // the row worker reads the target under the lock
-        hoverStale = true;
-        scrollTarget = target;
-    }
-    StartScrollEasing(window);
-    RequestPlaylistRows(window);
-}
-
 void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
 {
     if (scanning || intakeActive || !data) return;  // the text is lost while an intake runs
     const char* bytes = static_cast<const char*>(data->lpData);
     if (!StartCommandIntake(window, data->cbData ? bytes : "", data->cbData)) return;
-    playlistBuilt = false;
-    playlistVisible = false;
-    scrollPos = 0;
-    scrollTarget = 0;
+    ResetPlaylistView();
     InvalidateWindow(window);
-}
-
-void TogglePlaylistOverlay(HWND window)
-{
-    bool builderStarted = false;
-    if (!scanning && scanner && scanner->GetNoOfFiles() > 0) {
-        playlistVisible = !playlistVisible;
-        StateLock lock(stateLock);
-        // Rows from a list that has since changed (an append during a build) are built again.
-        if (playlistVisible && playlistBuilt && !playlistBuilding && !PlaylistRowsCurrent()) playlistBuilt = false;
-        if (playlistVisible && !playlistBuilding && !playlistBuilt) {
-            playlistBuilding = true;  // set here so a quick second F1 cannot start a second build
-            builderStarted = _beginthread(PlaylistBuildWorker, 0, window) != static_cast<uintptr_t>(-1);
-            if (!builderStarted) playlistBuilding = false;
-        }
-    } else if (scanning) {
-        MessageBoxA(nullptr, "Wait while scanning is in progress", "Lumetra", MB_ICONINFORMATION);
-    }
-    if (!builderStarted) InvalidateWindow(window);
-}
-
-// Keys that move the view while the overlay is shown: the arrows by a row, Page Up and Page Down
-// by four rows, Home and End to the ends. Each acts only when the view can move that way.
-void OnScrollKey(HWND window, WPARAM key)
-{
-    if (!playlistVisible) return;
-    int bottom = rowCount * kRowHeight - kVisibleListHeight;
-    bool canGoUp = scrollTarget > 0;
-    bool canGoDown = scrollTarget < bottom;
-    switch (key) {
-    case VK_UP:
-        if (canGoUp) ScrollListTo(window, scrollTarget - kRowHeight);  // not clamped: a view off its rows stays so
-        break;
-    case VK_DOWN:
-        if (canGoDown) ScrollListTo(window, scrollTarget + kRowHeight);
-        break;
-    case VK_PRIOR:
-        if (canGoUp) ScrollListTo(window, scrollTarget > kVisibleListHeight ? scrollTarget - kVisibleListHeight : 0);
-        break;
-    case VK_NEXT:
-        if (canGoDown) ScrollListTo(window, scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
-        break;
-    case VK_HOME:
-        if (canGoUp) ScrollListTo(window, 0);
-        break;
-    case VK_END:
-        if (canGoDown) ScrollListTo(window, bottom);
-        break;
-    }
 }
 
 void OnKeyDown(HWND window, WPARAM key)
@@ -111,7 +36,7 @@ void OnKeyDown(HWND window, WPARAM key)
     if (key == VK_F1)
         TogglePlaylistOverlay(window);
     else
-        OnScrollKey(window, key);
+        ScrollPlaylistByKey(window, key);
 }
 
 void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
@@ -120,22 +45,6 @@ void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
     HandleControlMouse(lParam, window, wParam);
     if (playlistVisible)
         TrackPlaylistPointer(HIWORD(lParam), window, wParam == MK_LBUTTON);
-}
-
-void OnWheel(HWND window, WPARAM wParam)
-{
-    if (!playlistVisible) return;
-    hoverStale = true;
-    int listHeight = rowCount * kRowHeight;
-    if (scrollTarget + kVisibleListHeight > listHeight) return;  // too short to scroll
-    int delta = static_cast<short>(HIWORD(wParam));
-    // One notch (120) is one row; turning the wheel away from the user goes toward the start.
-    int target = scrollTarget + (-delta * kRowHeight) / WHEEL_DELTA;
-    if (target < 0)
-        target = 0;
-    else if (target + kVisibleListHeight > listHeight)
-        target = listHeight - kVisibleListHeight;
-    ScrollListTo(window, target);
 }
 
 void OnDropFiles(HWND window, HDROP drop)
@@ -148,16 +57,10 @@ void OnDropFiles(HWND window, HDROP drop)
         StateLock lock(stateLock);
         CancelStartRequests();
         if (UnloadSound()) currentIndex = 0;
+        ResetPlaylistView();
+        idle = true;
     }
-    scrollPos = 0;
-    scrollTarget = 0;
-    playlistVisible = false;
-    dropArgs.window = window;
-    dropArgs.drop = drop;
-    dropArgs.append = false;
-    playlistBuilt = false;
-    idle = true;
-    StartDropIntake(dropArgs);
+    StartDropIntake(window, drop);
 }
 
 LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -187,7 +90,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         OnMouse(window, wParam, lParam);
         return 0;
     case WM_MOUSEWHEEL:
-        OnWheel(window, wParam);
+        ScrollPlaylistByWheel(window, static_cast<short>(HIWORD(wParam)));
         return 0;
     case WM_DROPFILES:
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
@@ -203,11 +106,11 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // No exception may unwind into the system's message dispatch: a message whose handling runs
-    // out of memory is dropped, and the player goes on.
+    // No exception may unwind into the system's message dispatch: a message whose handling fails
+    // (out of memory, a component's message) is dropped, and the player goes on.
     try {
         return HandleMessage(window, message, wParam, lParam);
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
         return 0;
     }
 }

@@ -9,6 +9,8 @@ int startIndex = -1;
 HWND startWindow = nullptr;
 bool startOnlyIfNothingLoaded = false;
 bool startWorkerBusy = false;
+unsigned startAnswered = 0;
+bool startAnsweredPlays = false;
 
 ImageButton* playButton = nullptr;
 ImageButton* pauseButton = nullptr;

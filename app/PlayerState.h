@@ -14,33 +14,49 @@ struct PlaylistRow;
 
 // Threads and shared state
 // ------------------------
-// The window thread runs the window procedure and both timer procedures. The intake workers
-// (command text, drops), the start worker (files the window thread asks to start) and the
-// playlist build worker run on threads of their own.
+// Who runs what:
+//  - The window thread: the window procedure, timer 1 (PlaybackTimerProc), timer 2
+//    (ScrollEasingTimerProc), and every drawing on `windowDC`.
+//  - Intake workers (CommandIntakeWorker, DropIntakeWorker): scan into the list, ask the start
+//    worker for the first file, show their outcome dialog. One at a time (`intakeActive`).
+//  - The start worker (playback/StartWorker.cpp): opens and starts the files asked for.
+//  - Row workers (PlaylistBuildWorker and the one that follows a long list's view): render rows.
+//  - Threads of the engine's own (an output thread per device, one length counter), which touch
+//    none of the player state.
 //
-// One rule keeps them apart: `stateLock` (recursive) is held by whoever uses the engine, the
-// scanner's names, or the current track and its texts, art and now-playing fields. The window
-// thread takes it around each message and timer tick that touches them; a worker takes it around
-// each step that does. Rules that go with it:
-//  - Never hold it across a call that waits for the window thread: SetWindowTextA,
+// One rule keeps them apart: `stateLock` (recursive) is held by whoever reads or writes a field
+// below that is not an atomic, or uses the engine, the scanner's names, or the current track with
+// its texts, art and now-playing fields. That covers the controls, `engine`, `scanner`,
+// `currentIndex`, `currentTrack` and the text pointers and buffers, the start requests, the row
+// cache (`rows`, `rowCount`, `rowWidth`), the overlay's scroll and hover state (`scrollPos`,
+// `scrollTarget`, `scrollTimerActive`, `hoverStale`, `hoverRow`, `mouseInList`, `lastMouseDown`),
+// `shownProgressWidth` and the in-flight counts. The window thread takes it around each message
+// and timer tick that touches them; a worker takes it around each step that does. With it:
+//  - The mode flags (`idle`, `randomPlay`, `scanning`, `intakeActive`, `playlistVisible`,
+//    `playlistBuilt`, `playlistBuilding`) are one-byte atomics: they are the gates between the
+//    threads and may be read without the lock; whatever changes together with the engine, the
+//    list, the rows or the current track is written under it.
+//  - `windowDC` belongs to the window thread: only it draws on the DC or makes DCs from it. A
+//    worker makes its DCs from a DC of its own (CreateCompatibleDC(nullptr)); under Wine a DC
+//    that another thread is inside fails.
+//  - Never hold the lock across a call that waits for the window thread: SetWindowTextA,
 //    SetWindowLongA, SendMessage, a message box or a task dialog. (RedrawWindow with
-//    RDW_INVALIDATE alone and drawing through a Graphics over the window do not wait.)
+//    RDW_INVALIDATE alone and PostMessage do not wait.)
 //  - Nothing slow runs under it where the window thread could be waiting: FolderScanner::Scan
-//    runs without it (the scanner guards its own list), and so does the slow half of starting a
-//    file (PlaybackEngine::PrepareSound, which reads the file, sets up its decoder and opens the
-//    device, and the TrackInfo read of its tag); the start then checks the list again and
-//    commits under the lock (StartPrepared, UpdateNowPlaying), quickly. Stopping a sound does
-//    not wait for its device. CleanMemory and the use of a name from GetFileName happen under
-//    the lock, so a name handed out stays valid for as long as its user holds it; work done
-//    without it uses a copy.
-//  - The mode flags that workers and the window thread both touch (`idle`, `scanning`,
-//    `playlistVisible`, `playlistBuilt`, `playlistBuilding`, `randomPlay`) are one-byte atomics:
-//    they are the gates between the threads and may be read without the lock. Whatever changes
-//    together with the engine, the list or the current track is still written under the lock.
+//    runs without it (the scanner guards its own list); so do the slow halves of a start
+//    (PlaybackEngine::PrepareSound and OpenOutput, which read the file, set up its decoder and
+//    open the device, and the TrackInfo read of its tag, which also finds the file's long name);
+//    the start then checks the list again and commits under the lock (StartPrepared,
+//    UpdateNowPlaying), quickly. Seeking and stopping a sound never wait for its file or device.
+//    CleanMemory and the use of a name from GetFileName happen under the lock, so a name handed
+//    out stays valid for as long as its user holds it; work done without it uses a copy.
+//  - Lock order: the state lock, then the engine's, then a sound's, then an output's. The
+//    scanner's lock is a leaf: nothing else is taken while it is held.
 //  - At teardown the window thread frees the objects under the lock and nulls their fields, so a
 //    worker that re-reads a field under the lock finds null and stops. The scanner is freed only
 //    when no Scan is in flight (`scansInFlight`), the engine only when no start is being prepared
-//    (`startsInFlight`); otherwise the process exit that follows reclaims it.
+//    (`startsInFlight`); otherwise the process exit that follows reclaims it. The row cache is
+//    released under the lock at process exit.
 //
 // The lock is a critical section that is never deleted: workers that outlive the window may still
 // take it while the process exits.
@@ -58,17 +74,20 @@ using StateLock = std::lock_guard<StateMutex>;
 // Scans, and starts of files, running outside the lock; changed under the lock.
 extern int scansInFlight;
 extern int startsInFlight;
-// A start asked for on the window thread (a command, a row, the end of a sound) runs on the start
-// worker, so that opening a file never holds up the window. Only the latest request may commit:
-// `startSerial` names it, `startIndex` and `startWindow` are its file and window (-1: nothing
-// more to start, as after teardown); with `startOnlyIfNothingLoaded` a sound loaded meanwhile
-// wins. `startWorkerBusy` is set from the request that makes the worker until it has finished
-// with the latest one. All under the lock.
+// A start asked for (a command, a row, the end of a sound, an intake's first file) runs on the
+// start worker, so that opening a file never holds up the window. Only the latest request may
+// commit: `startSerial` names it, `startIndex` and `startWindow` are its file and window (-1:
+// nothing more to start, as after teardown); with `startOnlyIfNothingLoaded` a sound loaded
+// meanwhile wins. `startWorkerBusy` is set from the request that makes the worker until it has
+// finished with the latest one; `startAnswered` is the last request it finished, and
+// `startAnsweredPlays` whether that one plays. All under the lock.
 extern unsigned startSerial;
 extern int startIndex;
 extern HWND startWindow;
 extern bool startOnlyIfNothingLoaded;
 extern bool startWorkerBusy;
+extern unsigned startAnswered;
+extern bool startAnsweredPlays;
 
 const int kRowHeight = 48;
 const int kVisibleListHeight = 192;
@@ -118,8 +137,8 @@ extern std::atomic<bool> idle;
 extern std::atomic<bool> randomPlay;
 extern std::atomic<bool> scanning;
 // Set on the window thread when an intake (command line, forwarded text, drop) is let in and
-// cleared by that intake's worker as the last thing it does: while it is set no second intake
-// starts, so one intake's scan, start and outcome never mix with another's.
+// cleared by that intake's worker once its scan and start are done, before its outcome dialog:
+// while it is set no second intake starts, so one intake's scan and start never mix with another's.
 extern std::atomic<bool> intakeActive;
 extern std::atomic<bool> playlistVisible;
 
@@ -136,8 +155,8 @@ extern wchar_t lengthText[16];
 extern wchar_t bitRateText[16];
 extern wchar_t frequencyText[16];
 
-// Worker arguments. Each worker is started with its own heap copy (see the intake code);
-// these records hold the latest one for the window thread's bookkeeping.
+// Worker arguments: the window thread writes them only while it lets an intake in (the gate is
+// open), and that intake's worker reads them until it closes the gate.
 extern char* commandText;
 extern CommandArgs commandArgs;
 extern DropArgs dropArgs;

@@ -11,6 +11,7 @@
 #include "components/PlaybackEngine.h"
 #include "intake/Notification.h"
 #include "playback/PlaybackTimer.h"
+#include "playback/StartWorker.h"
 #include "playback/Transport.h"
 
 wchar_t executableFolder[MAX_PATH] = L"";

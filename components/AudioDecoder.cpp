@@ -28,6 +28,7 @@ SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), sta
 }
 
 size_t SourceFile::Read(void* buffer, size_t bytes) {
+    if (cancel != nullptr && cancel->load()) return 0;
     return fread(buffer, 1, bytes, file.get());
 }
 

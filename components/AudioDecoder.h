@@ -1,6 +1,7 @@
 // Decoders that turn an mp3, ogg or flac file into interleaved 16-bit PCM, chosen by the file's content.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +18,8 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 class SourceFile {
 public:
     SourceFile(FilePtr file, int64_t start);
+    // Reads fail (0 bytes, not at the end) from the moment flag is set: a long read is called off.
+    void CancelWhen(const std::atomic<bool>* flag) { cancel = flag; }
     size_t Read(void* buffer, size_t bytes);
     bool Seek(int64_t offset, int whence);  // SEEK_SET offsets count from start
     int64_t Tell();                         // -1 on failure
@@ -26,6 +29,7 @@ public:
 private:
     FilePtr file;
     int64_t start;
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // One open source file. Not thread-safe: the output stream serialises every call.
@@ -71,9 +75,9 @@ std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path);
 
 // source is the whole file; its audio (the frames) begins at audioStart, after any ID3v2 tag.
 std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioStart);
-// Reads the whole mp3 file for its exact length in frames; 0 when it cannot. Slow for long files
-// on slow disks: never on the window thread.
-uint64_t CountMp3Frames(const char* path);
+// Reads the whole mp3 file for its exact length in frames; 0 when it cannot or when cancel was
+// set meanwhile. Slow for long files on slow disks: never on the window thread.
+uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel);
 std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source);
 std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source);
 

@@ -137,11 +137,14 @@ private:
 
 }  // namespace
 
-uint64_t CountMp3Frames(const char* path) {
+uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel) {
     FilePtr file(path != nullptr ? fopen(path, "rb") : nullptr);
     if (!file) return 0;
-    Mp3Decoder counter(SourceFile(std::move(file), 0), 0);
-    return counter.CountFrames();
+    SourceFile source(std::move(file), 0);
+    source.CancelWhen(&cancel);
+    Mp3Decoder counter(std::move(source), 0);
+    const uint64_t frames = counter.CountFrames();
+    return cancel.load() ? 0 : frames;
 }
 
 std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioStart) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <condition_variable>
 #include <cwchar>
 #include <memory>
 #include <mutex>
@@ -63,24 +64,73 @@ private:
     wchar_t counted[16] = {};
 };
 
-// Counts the frames of an mp3 without an info header on a thread of its own, for as long as the
-// file takes to read; the sound plays meanwhile with the guessed length.
-void CountLengthInBackground(std::shared_ptr<SoundLength> length, const std::string& path) {
-    try {
-        std::thread([length, path] {
-            SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+// Counts the frames of an mp3 without an info header on a thread of its own, one file at a time:
+// a new count, or a start of a file whose length is known, calls off the one before it, so
+// changing tracks through a folder of such files never piles up reads of whole files.
+class LengthCounter {
+public:
+    LengthCounter() = default;
+    LengthCounter(const LengthCounter&) = delete;
+    LengthCounter& operator=(const LengthCounter&) = delete;
+
+    ~LengthCounter() {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            stopping = true;
+            cancel = true;
+        }
+        wake.notify_all();
+        if (thread.joinable()) thread.join();  // a cancelled count ends at its next read
+    }
+
+    // Counts path for length (null: only calls off the count under way).
+    void Count(std::shared_ptr<SoundLength> length, const std::string& path) {
+        std::lock_guard<std::mutex> guard(lock);
+        cancel = true;
+        nextLength = std::move(length);
+        nextPath = nextLength ? path : std::string();
+        if (!nextLength || thread.joinable()) {
+            wake.notify_all();
+            return;
+        }
+        try {
+            thread = std::thread([this] { Run(); });
+        } catch (...) {
+            nextLength.reset();  // no thread: the guess stays
+        }
+    }
+
+private:
+    void Run() {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+        std::unique_lock<std::mutex> guard(lock);
+        for (;;) {
+            wake.wait(guard, [this] { return stopping || nextLength; });
+            if (stopping) return;
+            std::shared_ptr<SoundLength> length = std::move(nextLength);
+            std::string path = std::move(nextPath);
+            cancel = false;
+            guard.unlock();
             try {
-                if (const uint64_t frames = audio::CountMp3Frames(path.c_str())) length->Count(frames);
+                if (const uint64_t frames = audio::CountMp3Frames(path.c_str(), cancel)) length->Count(frames);
             } catch (...) {
             }
-        }).detach();
-    } catch (...) {
-        // No thread: the guess stays.
+            guard.lock();
+        }
     }
-}
 
-// One started file. The engine keeps the object until it is destroyed itself, so a pointer the
-// player still holds stays valid; stopping or releasing only lets go of the output.
+    std::mutex lock;  // guards the next job and stopping
+    std::condition_variable wake;
+    std::shared_ptr<SoundLength> nextLength;
+    std::string nextPath;
+    bool stopping = false;
+    std::atomic<bool> cancel{false};
+    std::thread thread;
+};
+
+// One started file. Stopping or releasing only lets go of the output; the engine keeps the object
+// for a few starts more (kRetiredSoundsKept), so a pointer a caller read just before a start stays
+// valid while it finishes with it.
 class Sound final : public PlaybackSound, public StreamSource {
 public:
     Sound(int channels, int rate, std::shared_ptr<SoundLength> length) : length(std::move(length)) {
@@ -185,11 +235,23 @@ public:
     std::shared_ptr<audio::WaveOutput> output;
 };
 
+// Sounds that are no longer current, kept before they are freed.
+constexpr size_t kRetiredSoundsKept = 4;
+
 class EngineCore {
 public:
     std::mutex lock;  // guards sounds and current; one start or teardown at a time
-    std::vector<std::unique_ptr<Sound>> sounds;
+    std::vector<std::unique_ptr<Sound>> sounds;  // the retired ones, oldest first, then current
     Sound* current = nullptr;
+    LengthCounter lengthCounter;
+
+    // Under lock, after current was set: frees the oldest retired sounds past the ones kept.
+    void FreeRetiredSounds() {
+        if (sounds.size() <= kRetiredSoundsKept + 1) return;
+        const size_t excess = sounds.size() - (kRetiredSoundsKept + 1);
+        for (size_t i = 0; i < excess; ++i) sounds[i]->End();
+        sounds.erase(sounds.begin(), sounds.begin() + static_cast<std::ptrdiff_t>(excess));
+    }
 };
 
 PlaybackEngine::PlaybackEngine() : ActiveSound(nullptr), core(nullptr) {
@@ -258,28 +320,40 @@ void PlaybackEngine::DiscardPrepared(PreparedSound* prepared) {
     delete prepared;
 }
 
-bool PlaybackEngine::StartPrepared(PreparedSound* prepared) {
+bool PlaybackEngine::OpenOutput(PreparedSound* prepared) {
+    try {
+        if (prepared == nullptr || !prepared->source.decoder) return false;
+        prepared->output = audio::WaveOutput::Open(std::move(prepared->source));
+        return prepared->output != nullptr;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool PlaybackEngine::StartPrepared(PreparedSound*& prepared) {
     if (prepared == nullptr) return false;
     std::unique_ptr<PreparedSound, decltype(&PlaybackEngine::DiscardPrepared)> owned(prepared, &DiscardPrepared);
+    prepared = nullptr;
     try {
-        auto length = std::make_shared<SoundLength>(prepared->totalFrames, prepared->rate);
-        auto sound = std::make_unique<Sound>(prepared->channels, prepared->rate, length);
+        auto length = std::make_shared<SoundLength>(owned->totalFrames, owned->rate);
+        auto sound = std::make_unique<Sound>(owned->channels, owned->rate, length);
 
         std::lock_guard<std::mutex> guard(core->lock);
         core->sounds.reserve(core->sounds.size() + 1);
         Sound* previous = core->current;
         std::shared_ptr<audio::WaveOutput> output;
-        if (!prepared->output && previous != nullptr) {
-            const auto playing = previous->Output();
-            if (playing && playing->ContinueWith(prepared->source)) {
-                previous->Detach();
-                output = playing;
+        if (!owned->output) {
+            const auto playing = previous != nullptr ? previous->Output() : nullptr;
+            if (!playing || !playing->ContinueWith(owned->source)) {
+                // The current sound was sought back or stopped since: this one needs a device
+                // after all, which the caller opens without holding anything.
+                prepared = owned.release();
+                return false;
             }
-        }
-        if (!output) {
-            // The current sound was sought back or stopped since: this one needs a device after all.
-            output = prepared->output ? std::move(prepared->output) : audio::WaveOutput::Open(std::move(prepared->source));
-            if (!output) return false;
+            previous->Detach();
+            output = playing;
+        } else {
+            output = std::move(owned->output);
             if (previous != nullptr) {
                 if (const auto replaced = previous->End()) replaced->WaitClosed(kReplacedCloseWaitMs);
             }
@@ -292,7 +366,8 @@ bool PlaybackEngine::StartPrepared(PreparedSound* prepared) {
         Sound* started = sound.get();
         core->sounds.push_back(std::move(sound));
         core->current = started;
-        if (!prepared->lengthExact) CountLengthInBackground(length, prepared->path);
+        core->FreeRetiredSounds();
+        core->lengthCounter.Count(owned->lengthExact ? nullptr : length, owned->path);
         __atomic_store_n(&ActiveSound, static_cast<PlaybackSound*>(started), __ATOMIC_RELEASE);
         return true;
     } catch (...) {
@@ -301,7 +376,12 @@ bool PlaybackEngine::StartPrepared(PreparedSound* prepared) {
 }
 
 bool PlaybackEngine::StartPlaying(const char* path) {
-    return StartPrepared(PrepareSound(path));
+    PreparedSound* prepared = PrepareSound(path);
+    if (StartPrepared(prepared)) return true;
+    if (prepared == nullptr) return false;
+    const bool started = OpenOutput(prepared) && StartPrepared(prepared);
+    DiscardPrepared(prepared);  // null once taken
+    return started;
 }
 
 bool PlaybackEngine::Pause(bool pause) {

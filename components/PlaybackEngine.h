@@ -58,8 +58,13 @@ public:
     // setting up its decoder, opening the device) runs on any thread without it, and touches no
     // sound; the quick one swaps the sounds. Null when the file does not play.
     PreparedSound* PrepareSound(const char* path);
-    // Takes prepared in every case; null gives false and leaves the current sound as it was.
-    bool StartPrepared(PreparedSound* prepared);
+    // Takes prepared (and nulls it) when it starts, and when it cannot. A sound prepared to follow
+    // the current one on its device, which can no longer take it (sought or stopped since), is
+    // left with the caller: false with prepared still set. OpenOutput, without holding any lock,
+    // then StartPrepared again.
+    bool StartPrepared(PreparedSound*& prepared);
+    // Opens a device of its own for a sound that was to follow the current one. Slow.
+    static bool OpenOutput(PreparedSound* prepared);
     static void DiscardPrepared(PreparedSound* prepared);
     bool Pause(bool pause);
     bool Seek(float fraction);

@@ -119,6 +119,7 @@ void WaveOutput::Run() {
     // Above the window thread, so painting and scanning never starve the device.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     while (!stopRequested.load()) {
+        ApplySeeks();
         DWORD waitMs = 50;
         {
             std::lock_guard<std::timed_mutex> guard(lock);
@@ -204,15 +205,15 @@ void WaveOutput::CheckEnded() {
 
 bool WaveOutput::SourceExhausted() {
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
-    return guard.try_lock_for(kQueryWait) && device != nullptr && sourceEnded && !stopRequested.load() &&
-           !released.load();
+    return guard.try_lock_for(kQueryWait) && device != nullptr && sourceEnded && !SeekOnItsWay() &&
+           !stopRequested.load() && !released.load();
 }
 
 bool WaveOutput::ContinueWith(PrimedSource& next) {
     if (!next.decoder || next.Channels() != channels || next.Rate() != rate) return false;
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(kCommandWait) || device == nullptr || !sourceEnded || stopRequested.load() ||
-        released.load() || paused.load()) {
+    if (!guard.try_lock_for(kCommandWait) || device == nullptr || !sourceEnded || SeekOnItsWay() ||
+        stopRequested.load() || released.load() || paused.load()) {
         return false;
     }
     // The next source's first frame is heard where the device's count reaches the end of what
@@ -281,8 +282,51 @@ bool WaveOutput::Pause(bool pause) {
 }
 
 bool WaveOutput::SeekTo(uint64_t frame) {
-    std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(kCommandWait) || device == nullptr || !decoder) return false;
+    // Only a playing output has a thread to apply it.
+    if (thread.load() == nullptr || stopRequested.load() || released.load() ||
+        WaitForSingleObject(closed, 0) == WAIT_OBJECT_0) {
+        return false;
+    }
+    seekTarget = frame;
+    ++seeksAsked;
+    SetEvent(wake);
+    return true;
+}
+
+// Output thread. The decoder's seek runs without the lock, so the window thread's queries and
+// pauses go on meanwhile; the device stays silent until it is done.
+void WaveOutput::ApplySeeks() {
+    while (SeekOnItsWay() && !stopRequested.load()) {
+        const unsigned asked = seeksAsked.load();
+        uint64_t frame = seekTarget.load();
+        std::unique_ptr<AudioDecoder> seeking;
+        {
+            std::lock_guard<std::timed_mutex> guard(lock);
+            if (device == nullptr || !decoder) {
+                seeksDone = asked;
+                return;
+            }
+            ResetForSeek();
+            seeking = std::move(decoder);
+        }
+        bool moved = true;
+        // A guessed length must not end a seek that the file can still follow.
+        const uint64_t total = seeking->LengthExact() ? seeking->TotalFrames() : 0;
+        if (total != 0 && frame >= total) {
+            frame = total;
+            moved = false;
+        } else {
+            moved = seeking->SeekTo(frame);  // where a failed seek left the decoder is unknown: end there
+        }
+        std::lock_guard<std::timed_mutex> guard(lock);
+        decoder = std::move(seeking);
+        FinishSeek(frame, moved);
+        seeksDone = asked;
+    }
+}
+
+// Under the lock: silences the device and forgets what was queued and decoded ahead.
+void WaveOutput::ResetForSeek() {
     waveOutReset(device);
     position.Restart();
     for (Buffer& buffer : buffers) {
@@ -294,28 +338,25 @@ bool WaveOutput::SeekTo(uint64_t frame) {
     // A reset device starts again with the next write; a paused sound must stay paused (and the
     // output thread holds its buffers back until the sound resumes).
     if (paused.load()) waveOutPause(device);
+    sourceEnded = false;  // nothing may follow on this device until the seek has landed
+    ended = false;
+    drained = false;
+}
 
-    bool moved = true;
-    // A guessed length must not end a seek that the file can still follow.
-    const uint64_t total = decoder->LengthExact() ? decoder->TotalFrames() : 0;
-    if (total != 0 && frame >= total) {
-        frame = total;
-        sourceEnded = true;
-    } else {
-        moved = decoder->SeekTo(frame);
-        sourceEnded = !moved;  // where a failed seek left the decoder is unknown: end there
-    }
+// Under the lock: the device counts from frame on.
+void WaveOutput::FinishSeek(uint64_t frame, bool moved) {
+    if (paused.load()) waveOutPause(device);  // paused meanwhile, on the reset device
+    sourceEnded = !moved;
     baseFrame = frame;
     positionOrigin = DevicePositionFrames();
     writtenFrames = 0;
     lastHeard = frame;
     ended = false;
     drained = false;
-    SetEvent(wake);
-    return moved;
 }
 
 uint64_t WaveOutput::HeardFrames() {
+    if (SeekOnItsWay()) return seekTarget.load();
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
     if (!guard.try_lock_for(kQueryWait) || device == nullptr || drained.load()) return lastHeard.load();
     lastHeard = baseFrame + PlayedFrames();

@@ -70,13 +70,17 @@ public:
 
     bool Pause(bool pause);
     bool Paused() const { return paused.load(); }
-    // Moves playback to frame; past the end the sound simply ends.
+    // Asks for playback to move to frame and returns at once: the output thread seeks between
+    // buffers, since a decoder may read the whole file up to the target (an mp3 without an
+    // index). While a drag sends many targets, the latest one wins. Past the end the sound simply
+    // ends. False when the output has stopped or has no source to move.
     bool SeekTo(uint64_t frame);
-    // Frames of the current source the device reports as played, counted from its start.
+    // Frames of the current source the device reports as played, counted from its start; the
+    // target while a seek is on its way.
     uint64_t HeardFrames();
     // True once the current source is exhausted and less than kEndLeadMs of it is left to hear,
-    // so that a source that follows is queued in time.
-    bool Ended() const { return ended.load(); }
+    // so that a source that follows is queued in time. Never while a seek is on its way.
+    bool Ended() const { return ended.load() && !SeekOnItsWay(); }
     int Channels() const { return channels; }
     int Rate() const { return rate; }
 
@@ -93,6 +97,10 @@ private:
     bool OpenDevice();
     void CloseDevice();
     void Run();
+    bool SeekOnItsWay() const { return seeksAsked.load() != seeksDone.load(); }
+    void ApplySeeks();
+    void ResetForSeek();
+    void FinishSeek(uint64_t frame, bool moved);
     void FillBuffers();
     size_t ReadSource(int16_t* out, size_t maxFrames);
     bool QueueBuffer(Buffer& buffer, size_t frames);
@@ -129,6 +137,10 @@ private:
     std::atomic<bool> ended{false};
     std::atomic<bool> drained{false};  // every queued frame has been played
     std::atomic<uint64_t> lastHeard{0};
+    // Seeks asked for (counted) and the latest target; the output thread applies them.
+    std::atomic<uint64_t> seekTarget{0};
+    std::atomic<unsigned> seeksAsked{0};
+    std::atomic<unsigned> seeksDone{0};
 };
 
 }  // namespace audio

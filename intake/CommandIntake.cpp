@@ -11,8 +11,10 @@
 #include "components/FolderScanner.h"
 #include "components/PlaybackEngine.h"
 #include "intake/CommandText.h"
+#include "intake/IntakeGate.h"
 #include "intake/Notification.h"
 #include "intake/ScanSession.h"
+#include "playback/StartWorker.h"
 #include "playback/Transport.h"
 #include "render/MainView.h"
 
@@ -30,8 +32,9 @@ void ClearPlaylistForReplace()
     if (scanner) scanner->CleanMemory();
 }
 
-void RunCommandIntake(const CommandArgs& args)
+void RunCommandIntake(const CommandArgs& args, IntakeTicket& ticket)
 {
+    const HWND window = args.window;  // args is rewritten by the next intake once the gate is open
     int initialCount;
     {
         StateLock lock(stateLock);
@@ -43,12 +46,12 @@ void RunCommandIntake(const CommandArgs& args)
     CommandParts parts = TokenizeCommandText(args.text);
     bool append = IsAppendVerb(parts);
 
-    ScanSession session(args.window, 256);
+    ScanSession session(window, 256);
     if (append)
         playlistBuilt = false;
     else
         ClearPlaylistForReplace();
-    InvalidateWindow(args.window);
+    InvalidateWindow(window);
 
     for (std::string& item : parts.items) {
         ScanIntoPlaylist(item.c_str());
@@ -56,14 +59,17 @@ void RunCommandIntake(const CommandArgs& args)
     }
 
     session.Finish();
-    StartPlaybackIfIdle(args.window);
-    InvalidateWindow(args.window);
+    StartPlaybackIfIdle(window);
+    InvalidateWindow(window);
 
     int count = PlaylistCount();
+    // What follows touches nothing shared: a file opened meanwhile (a double-click in Explorer
+    // while the dialog is up) starts an intake of its own.
+    ticket.End();
     if (append && (count == 0 || count == initialCount))
-        ShowNoMusicFoundNotification(args.window, L"Can't add file(s) to list");
+        ShowNoMusicFoundNotification(window, L"Can't add file(s) to list");
     else if (!append && count == 0)
-        ShowNoMusicFoundNotification(args.window, L"Can't play given file(s)");
+        ShowNoMusicFoundNotification(window, L"Can't play given file(s)");
 }
 
 // A command line holds at most 32,767 UTF-16 characters; a longer text is not one. Finds the
@@ -96,21 +102,12 @@ bool StartCommandIntake(HWND window, const char* text, size_t maxBytes)
     }
     memcpy(copy, text, length);
 
+    // The gate keeps the worker that read the previous text from running any more.
     free(commandText);
     commandText = copy;
     commandArgs.window = window;
     commandArgs.text = commandText;
-
-    // The worker gets its own copy: a later text replaces commandText while this one may still run.
-    CommandArgs* own = new (std::nothrow) CommandArgs{window, strdup(commandText)};
-    if (!own || !own->text) {
-        if (own) delete own;
-        EndIntake();
-        return false;
-    }
-    if (_beginthread(CommandIntakeWorker, 0, own) == static_cast<uintptr_t>(-1)) {
-        free(own->text);
-        delete own;
+    if (_beginthread(CommandIntakeWorker, 0, &commandArgs) == static_cast<uintptr_t>(-1)) {
         EndIntake();
         return false;
     }
@@ -119,12 +116,11 @@ bool StartCommandIntake(HWND window, const char* text, size_t maxBytes)
 
 void __cdecl CommandIntakeWorker(void* argument)
 {
-    std::unique_ptr<CommandArgs> args(static_cast<CommandArgs*>(argument));
-    std::unique_ptr<char, decltype(&free)> text(args->text, &free);
+    // commandArgs stays as it is while this intake holds the gate.
+    IntakeTicket ticket;
     try {
-        RunCommandIntake(*args);
+        RunCommandIntake(*static_cast<const CommandArgs*>(argument), ticket);
     } catch (...) {
         // Out of memory while tokenising or scanning: the intake ends; nothing may escape a thread.
     }
-    EndIntake();
 }

@@ -5,11 +5,11 @@
 #include <cstddef>
 
 // Replaces commandText with a zero-filled copy of at most maxBytes bytes of text (stopping at a
-// zero byte), fills commandArgs and starts CommandIntakeWorker on its own copy of both. Window
+// zero byte), fills commandArgs and starts CommandIntakeWorker on it. Window
 // thread only: it is the step that lets the intake in (BeginIntake). False, with nothing changed,
 // when another intake runs, when the text is longer than a command line can be (32,767
 // characters), or when the copy cannot be made or the thread cannot start.
 bool StartCommandIntake(HWND window, const char* text, size_t maxBytes);
 
-// The worker thread; owns and frees the CommandArgs (and its text) it is given.
+// The worker thread, given &commandArgs, which stays as it is while the intake holds the gate.
 void __cdecl CommandIntakeWorker(void* args);

@@ -9,13 +9,15 @@
 
 #include "components/FolderScanner.h"
 #include "components/ShortPath.h"
+#include "intake/IntakeGate.h"
 #include "intake/Notification.h"
 #include "intake/ScanSession.h"
+#include "playback/StartWorker.h"
 #include "render/MainView.h"
 
 namespace {
 
-void RunDropIntake(DropArgs& args)
+void RunDropIntake(DropArgs& args, IntakeTicket& ticket)
 {
     {
         StateLock lock(stateLock);
@@ -50,31 +52,37 @@ void RunDropIntake(DropArgs& args)
     DragFinish(args.drop);  // every path is read
     args.drop = nullptr;
     session.Finish();
-    StartPlaybackIfIdle(args.window);
-    InvalidateWindow(args.window);
-    if (PlaylistCount() == 0) ShowNoMusicFoundNotification(args.window, L"Can't play given file(s)");
+    const HWND window = args.window;  // args is rewritten by the next drop once the gate is open
+    StartPlaybackIfIdle(window);
+    InvalidateWindow(window);
+    const bool empty = PlaylistCount() == 0;
+    ticket.End();  // the dialog touches nothing shared: a file opened meanwhile is let in
+    if (empty) ShowNoMusicFoundNotification(window, L"Can't play given file(s)");
 }
 
 }  // namespace
 
-void StartDropIntake(const DropArgs& args)
+void StartDropIntake(HWND window, HDROP drop)
 {
-    DropArgs* own = new (std::nothrow) DropArgs(args);
-    if (!own || _beginthread(DropIntakeWorker, 0, own) == static_cast<uintptr_t>(-1)) {
-        delete own;
-        DragFinish(args.drop);
+    // The gate keeps the worker of the previous drop from reading dropArgs any more.
+    dropArgs.window = window;
+    dropArgs.drop = drop;
+    dropArgs.append = false;
+    if (_beginthread(DropIntakeWorker, 0, &dropArgs) == static_cast<uintptr_t>(-1)) {
+        DragFinish(drop);
         EndIntake();
     }
 }
 
 void __cdecl DropIntakeWorker(void* argument)
 {
-    std::unique_ptr<DropArgs> args(static_cast<DropArgs*>(argument));
+    DropArgs& args = *static_cast<DropArgs*>(argument);
+    IntakeTicket ticket;
     try {
-        RunDropIntake(*args);
+        RunDropIntake(args, ticket);
     } catch (...) {
         // Out of memory while scanning: the intake ends; nothing may escape a thread.
     }
-    if (args->drop) DragFinish(args->drop);
-    EndIntake();
+    if (args.drop) DragFinish(args.drop);  // before the ticket lets the next drop rewrite it
+    args.drop = nullptr;
 }

@@ -3,10 +3,10 @@
 
 #include "app/PlayerState.h"
 
-// Starts DropIntakeWorker on its own copy of args, for an intake the caller has let in
+// Fills dropArgs and starts DropIntakeWorker on it, for an intake the caller has let in
 // (BeginIntake); releases the drop handle and ends the intake when the worker cannot start.
-void StartDropIntake(const DropArgs& args);
+void StartDropIntake(HWND window, HDROP drop);
 
-// The worker thread; owns and frees the DropArgs it is given, releases the drop handle and, last,
-// ends the intake.
+// The worker thread, given &dropArgs, which stays as it is while the intake holds the gate;
+// releases the drop handle.
 void __cdecl DropIntakeWorker(void* args);

@@ -1,10 +1,8 @@
-// The window handling that the intake workers share while they scan.
+// What the intake workers share while they scan: the title, drop acceptance, and the scans.
 #include "intake/ScanSession.h"
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
-#include "components/PlaybackEngine.h"
-#include "playback/Transport.h"
 
 ScanSession::ScanSession(HWND window, int titleCapacity)
     : window(window), savedTitle{}, savedExStyle(0), removedAcceptFiles(false), finished(false)
@@ -54,30 +52,3 @@ int PlaylistCount()
     return scanner ? scanner->GetNoOfFiles() : 0;
 }
 
-void StartPlaybackIfIdle(HWND window)
-{
-    // Each attempt opens its file without the lock (the start takes it only to commit), so the
-    // window thread is not kept out while files that do not start are tried.
-    int attempts = PlaylistCount();
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        {
-            StateLock lock(stateLock);
-            if (!engine || engine->ActiveSound || !scanner) return;
-            int count = scanner->GetNoOfFiles();
-            if (count <= 0) return;
-            if (attempt > 0) currentIndex = (currentIndex + 1) % count;
-        }
-        TogglePlayPause(window);
-    }
-}
-
-bool BeginIntake()
-{
-    bool expected = false;
-    return intakeActive.compare_exchange_strong(expected, true);
-}
-
-void EndIntake()
-{
-    intakeActive = false;
-}

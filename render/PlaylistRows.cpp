@@ -115,11 +115,12 @@ void ClearRowBitmap(PlaylistRow* row)
 }
 
 // Takes the row of index out of its slot (or makes one) with the path it is to show. Under the
-// lock; null when the list no longer holds index or the window is gone.
+// lock; null when the list no longer holds index, the window is gone (no scanner) or the cache
+// was released at exit (no font).
 OwnedRow TakeRowFor(int index, std::string& path)
 {
     const char* name = scanner ? scanner->GetFileName(index) : nullptr;
-    if (!name || !windowDC) return nullptr;
+    if (!name || !rowFont) return nullptr;
     path = name;
     int slot = Slot(index);
     OwnedRow row(rows[slot]);
@@ -131,7 +132,8 @@ OwnedRow TakeRowFor(int index, std::string& path)
         return row;
     }
     row.reset(new PlaylistRow());
-    CreatePlaylistRow(row.get(), windowDC, rowFont, index);
+    // A memory DC of the row's own, never one made from windowDC, which is the window thread's.
+    CreatePlaylistRow(row.get(), nullptr, rowFont, index);
     return row;
 }
 
@@ -171,7 +173,6 @@ void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index)
     row->bitmap = nullptr;
     row->previousBitmap = nullptr;
     row->previousFont = nullptr;
-    row->pixels = nullptr;
     row->listTop = index * kRowHeight;
 
     row->dc = CreateCompatibleDC(reference);
@@ -323,10 +324,10 @@ void DiscardPlaylistRows()
 
 void ReleasePlaylistRows()
 {
-    for (PlaylistRow*& row : rows) {
-        ReleaseRow(row);
-        row = nullptr;
-    }
+    // At exit a row worker may still be running: it releases rows under the lock too, and takes
+    // no new one once the font is gone.
+    StateLock lock(stateLock);
+    ReleaseAllRows();
     if (rowFont) DeleteObject(rowFont);
     rowFont = nullptr;
 }

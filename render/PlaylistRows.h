@@ -36,14 +36,13 @@ struct PlaylistRow {
     HBITMAP bitmap;
     HGDIOBJ previousBitmap;
     HGDIOBJ previousFont;
-    void* pixels;  // never requested; stays null
     int listTop;   // index * 48 of the file the row shows
 };
 
 // Bumped under the lock whenever what the rows show changes, so a composed view knows it is old.
 extern unsigned rowsVersion;
 
-// Fills a row for the given index; throws "Error initializing Device Context" or "Can't create
+// Fills a row for the given index, its DC compatible with reference (null: the screen); throws "Error initializing Device Context" or "Can't create
 // buffer bitmap", leaving nothing behind.
 void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index);
 // Draws the track's texts and picture (or the default picture) into the row.
@@ -62,8 +61,5 @@ bool PlaylistRowsComplete();
 PlaylistRow* ReadyPlaylistRow(int index);
 // Releases every row and sets `rowCount` to 0 (after a failed build). Under the lock.
 void DiscardPlaylistRows();
-// Releases every row and the row font; runs at process exit.
+// Releases every row and the row font, under the lock; runs at process exit.
 void ReleasePlaylistRows();
-
-
-

@@ -235,6 +235,22 @@ void __cdecl PlaylistFollowWorker(void* window)
     RunRowWorker(static_cast<HWND>(window), false);
 }
 
+// Under the lock.
+void StartScrollEasing(HWND window)
+{
+    if (!scrollTimerActive) SetTimer(window, kScrollTimerId, kScrollTimerMs, ScrollEasingTimerProc);
+}
+
+// Sends the view to target (already within the list's bounds) with the easing, and lets a long
+// list's rows follow it. Under the lock.
+void ScrollListTo(HWND window, int target)
+{
+    hoverStale = true;
+    scrollTarget = target;
+    StartScrollEasing(window);
+    RequestPlaylistRows(window);
+}
+
 }  // namespace
 
 void ComposePlaylistView(const RECT& view, HDC target, int scroll)
@@ -247,14 +263,6 @@ void ComposePlaylistView(const RECT& view, HDC target, int scroll)
     composed.tintedRowOnWindow = -1;
 }
 
-void ComposePlaylistViewOnWindow(HWND window, const RECT& view, int scroll)
-{
-    HDC dc = GetDC(window);
-    if (!dc) return;
-    ComposePlaylistView(view, dc, scroll);
-    ReleaseDC(window, dc);
-}
-
 void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
 {
     StateLock lock(stateLock);
@@ -265,7 +273,7 @@ void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
             mouseInList = false;
             RECT client = {};
             GetClientRect(window, &client);
-            ComposePlaylistViewOnWindow(window, client, scrollPos);
+            if (windowDC) ComposePlaylistView(client, windowDC, scrollPos);
         }
         return;
     }
@@ -284,6 +292,7 @@ void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
 
 void CALLBACK ScrollEasingTimerProc(HWND window, UINT, UINT_PTR timerId, DWORD)
 {
+    StateLock lock(stateLock);
     if (scrollPos == scrollTarget) {
         if (scrollTimerActive) {
             KillTimer(window, timerId);
@@ -315,4 +324,83 @@ void RequestPlaylistRows(HWND window)
     if (rowCount <= kRowSlots || !playlistBuilt || playlistBuilding || PlaylistRowsComplete()) return;
     playlistBuilding = true;
     if (_beginthread(PlaylistFollowWorker, 0, window) == static_cast<uintptr_t>(-1)) playlistBuilding = false;
+}
+
+void TogglePlaylistOverlay(HWND window)
+{
+    if (scanning) {
+        MessageBoxA(nullptr, "Wait while scanning is in progress", "Lumetra", MB_ICONINFORMATION);
+        InvalidateWindow(window);
+        return;
+    }
+    bool builderStarted = false;
+    {
+        StateLock lock(stateLock);
+        if (scanner && scanner->GetNoOfFiles() > 0) {
+            playlistVisible = !playlistVisible;
+            // Rows from a list that has since changed (an append during a build) are built again.
+            if (playlistVisible && playlistBuilt && !playlistBuilding && !PlaylistRowsCurrent()) playlistBuilt = false;
+            if (playlistVisible && !playlistBuilding && !playlistBuilt) {
+                playlistBuilding = true;  // set here so a quick second F1 cannot start a second build
+                builderStarted = _beginthread(PlaylistBuildWorker, 0, window) != static_cast<uintptr_t>(-1);
+                if (!builderStarted) playlistBuilding = false;
+            }
+        }
+    }
+    if (!builderStarted) InvalidateWindow(window);
+}
+
+void ScrollPlaylistByKey(HWND window, WPARAM key)
+{
+    if (!playlistVisible) return;
+    StateLock lock(stateLock);
+    int bottom = rowCount * kRowHeight - kVisibleListHeight;
+    bool canGoUp = scrollTarget > 0;
+    bool canGoDown = scrollTarget < bottom;
+    switch (key) {
+    case VK_UP:
+        if (canGoUp) ScrollListTo(window, scrollTarget - kRowHeight);  // not clamped: a view off its rows stays so
+        break;
+    case VK_DOWN:
+        if (canGoDown) ScrollListTo(window, scrollTarget + kRowHeight);
+        break;
+    case VK_PRIOR:
+        if (canGoUp) ScrollListTo(window, scrollTarget > kVisibleListHeight ? scrollTarget - kVisibleListHeight : 0);
+        break;
+    case VK_NEXT:
+        if (canGoDown)
+            ScrollListTo(window, scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
+        break;
+    case VK_HOME:
+        if (canGoUp) ScrollListTo(window, 0);
+        break;
+    case VK_END:
+        if (canGoDown) ScrollListTo(window, bottom);
+        break;
+    }
+}
+
+void ScrollPlaylistByWheel(HWND window, int delta)
+{
+    if (!playlistVisible) return;
+    StateLock lock(stateLock);
+    hoverStale = true;
+    int listHeight = rowCount * kRowHeight;
+    if (scrollTarget + kVisibleListHeight > listHeight) return;  // too short to scroll
+    // Turning the wheel away from the user goes toward the start.
+    int target = scrollTarget + (-delta * kRowHeight) / WHEEL_DELTA;
+    if (target < 0)
+        target = 0;
+    else if (target + kVisibleListHeight > listHeight)
+        target = listHeight - kVisibleListHeight;
+    ScrollListTo(window, target);
+}
+
+void ResetPlaylistView()
+{
+    StateLock lock(stateLock);
+    scrollPos = 0;
+    scrollTarget = 0;
+    playlistVisible = false;
+    playlistBuilt = false;
 }

@@ -20,6 +20,7 @@
 #include "components/PlaybackEngine.h"
 #include "metadata/TrackInfo.h"
 #include "playback/NowPlaying.h"
+#include "playback/StartWorker.h"
 #include "support/TestSupport.h"
 #include "support/WindowSupport.h"
 
