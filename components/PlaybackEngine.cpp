@@ -355,6 +355,7 @@ bool PlaybackEngine::StartPrepared(PreparedSound*& prepared) {
         } else {
             output = std::move(owned->output);
             if (previous != nullptr) {
+                core->lengthCounter.Count(nullptr, std::string());  // its count is of no use now
                 if (const auto replaced = previous->End()) replaced->WaitClosed(kReplacedCloseWaitMs);
             }
             if (!output->Play()) {

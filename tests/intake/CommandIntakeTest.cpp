@@ -2,6 +2,7 @@
 #include "intake/IntakeFixture.h"
 
 #include "metadata/TrackInfo.h"
+#include "playback/StartWorker.h"
 #include "playback/Transport.h"
 #include "support/TagWriter.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -364,4 +366,44 @@ TEST_F(IntakeTest, FilesNamedOutsideTheCodePagePlayUnderTheirRealNames)
     std::vector<std::wstring> expected = {L"Cafe\u0301.mp3", names[1], names[2]};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(shown, expected);
+}
+
+// A double-click in Explorer while "Can't play given file(s)" is up forwards its file: the gate is
+// open again once the intake's scan and start are done, before its dialog.
+TEST_F(IntakeTest, AFileOpenedWhileTheOutcomeDialogIsUpPlays)
+{
+    Intake("\"" + folder + "\\no such folder\"");
+    HWND dialog = WaitForDialog(ExecutableFileName().c_str(), 30000);
+    ASSERT_NE(dialog, nullptr);
+    std::string text = "\"" + AddMedia("tone-440.mp3") + "\"";
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), &text[0]};
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    EXPECT_TRUE(WaitFor([] { return Active() != nullptr && Count() == 1; }, 30000));
+    EXPECT_TRUE(IsWindow(dialog));
+    CloseDialog(dialog);
+}
+
+// An intake starts its first file only if nothing is loaded, decided where the start commits: a
+// start the window thread asked for at the same moment is never paused by it.
+TEST_F(IntakeTest, AnIntakesStartNeverPausesAStartThatCameFirst)
+{
+    ASSERT_TRUE(scanner->Scan(AddMedia("tone-440.mp3").c_str()));
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        {
+            StateLock lock(stateLock);
+            if (engine->ActiveSound) {
+                engine->ActiveSound->StopSound();
+                engine->ActiveSound->ReleaseSound();
+                engine->ActiveSound = nullptr;
+            }
+        }
+        std::thread intake([&] { StartPlaybackIfIdle(window); });
+        PlayTrackAt(window, 0);
+        intake.join();  // it waits for the start worker, which needs nothing from this thread
+        ASSERT_TRUE(WaitForStarts());
+        StateLock lock(stateLock);
+        ASSERT_NE(engine->ActiveSound, nullptr);
+        EXPECT_FALSE(engine->ActiveSound->QueryPaused());
+    }
 }

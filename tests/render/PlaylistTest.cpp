@@ -1,12 +1,14 @@
 // The playlist overlay against the real window: the row cache, the build, scrolling, the pointer.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
 #include "components/PlaybackEngine.h"
 #include "components/Win32Handles.h"
+#include "playback/Transport.h"
 #include "render/GlowText.h"
 #include "render/PlaylistRows.h"
 #include "render/PlaylistView.h"
@@ -335,4 +337,60 @@ TEST_F(Playlist, AListReplacedDuringTheBuildNeverShowsTheOldRows)
     StateLock lock(stateLock);
     EXPECT_EQ(rowCount, 3);
     EXPECT_TRUE(PlaylistRowsCurrent());
+}
+
+namespace {
+
+// Light pixels the window shows in a rectangle (read back through its kept DC).
+int LightPixelsOnWindow(int left, int top, int right, int bottom)
+{
+    MemoryDC memory(windowDC);
+    DibSection copy(windowDC, right - left, bottom - top);
+    if (!memory.Get() || !copy.Get()) return -1;
+    Selection selection(memory.Get(), copy.Get());
+    BitBlt(memory.Get(), 0, 0, right - left, bottom - top, windowDC, left, top, SRCCOPY);
+    GdiFlush();
+    int light = 0;
+    for (int i = 0; i < (right - left) * (bottom - top); ++i) {
+        DWORD pixel = copy.Pixels()[i];
+        light += (pixel & 0xFF) > 0x80 && ((pixel >> 8) & 0xFF) > 0x80 && ((pixel >> 16) & 0xFF) > 0x80;
+    }
+    return light;
+}
+
+}  // namespace
+
+// Row workers make their DCs from a DC of their own while the window thread draws on its kept DC:
+// builds under track changes and repaints neither fail nor cost the panel a block.
+TEST_F(Playlist, BuildsDuringTrackChangesNeverFailAndLeaveThePanelWhole)
+{
+    AddFiles(MediaPath("tone-1540-id3.mp3"), 12);
+    std::atomic<int> boxes{0};
+    std::atomic<bool> done{false};
+    std::thread watcher([&] {
+        while (!done) {
+            if (HWND box = FindWindowA("#32770", "Lumetra")) {
+                ++boxes;
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(5);
+        }
+    });
+    int incomplete = 0;
+    for (int round = 0; round < 120 && boxes == 0; ++round) {
+        playlistBuilt = false;  // each opening builds again
+        SendMessageA(window, WM_KEYDOWN, VK_F1, 0);  // opens, and a build starts
+        SendMessageA(window, WM_KEYDOWN, VK_F1, 0);  // closes; the build goes on
+        PlayTrackAt(window, round % 12);
+        WaitForStarts();
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        if (!GlowText(15).ShowsGlow() &&
+            (LightPixelsOnWindow(170, 20, 360, 130) < 100 || LightPixelsOnWindow(15, 144, 355, 194) < 30))
+            ++incomplete;
+        WaitFor([] { return !playlistBuilding; }, 30000);
+    }
+    done = true;
+    watcher.join();
+    EXPECT_EQ(boxes, 0) << "a build failed";
+    EXPECT_EQ(incomplete, 0) << "rounds whose panel missed a block";
 }
