@@ -7,9 +7,10 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "components/ShortPath.h"
-#include "intake/Notification.h"
+#include "components/WideText.h"
 #include "metadata/CoverThumbnail.h"
 
 namespace {
@@ -28,16 +29,14 @@ void CopyUnicodeText(const ID3_Field* field, wchar_t* slot, int capacity)
 {
     const unicode_t* raw = field->GetRawUnicodeText();
     size_t units = raw ? field->Size() / 2 : 0;  // Size() counts bytes for this encoding
-    int written = 0;
-    for (size_t i = 0; i < units && written < capacity - 1; ++i) {
+    std::wstring text;
+    for (size_t i = 0; i < units && text.size() < static_cast<size_t>(capacity); ++i) {
         wchar_t unit = static_cast<wchar_t>(((raw[i] & 0xFF) << 8) | ((raw[i] >> 8) & 0xFF));
         if (unit == 0) break;
-        if (unit == 0xFEFF && written == 0) continue;  // a stray byte order mark
-        slot[written++] = unit;
+        if (unit == 0xFEFF && text.empty()) continue;  // a stray byte order mark
+        text += unit;
     }
-    // Never leave half of a surrogate pair at the cut.
-    if (written > 0 && slot[written - 1] >= 0xD800 && slot[written - 1] <= 0xDBFF) --written;
-    slot[written] = L'\0';
+    CopyWideText(text.c_str(), text.size(), slot, capacity);
 }
 
 }  // namespace
@@ -101,7 +100,7 @@ void TrackInfo::ReadTextFrame(int frameId, wchar_t* slot, int capacity)
     field->SetEncoding(ID3TE_ISO8859_1);
     field->Get(buffer, sizeof buffer - 1);
     buffer[sizeof buffer - 1] = '\0';
-    AnsiToWide(buffer, slot, capacity);
+    ConvertToWide(CP_ACP, MB_COMPOSITE, buffer, slot, capacity);
 }
 
 bool TrackInfo::ReadAlbumArt()
@@ -120,6 +119,6 @@ const wchar_t* TrackInfo::GetDisplayTitle()
     const char* name = path;
     for (const char* p = path; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
-    if (!GetLongNameOfShortPath(path, title, 256)) AnsiToWide(name, title, 256);
+    if (!GetLongNameOfShortPath(path, title, 256)) ConvertToWide(CP_ACP, MB_COMPOSITE, name, title, 256);
     return title;
 }
