@@ -1,10 +1,14 @@
-// Text from 8-bit code pages (ANSI, UTF-8) into UTF-16, bounded and terminated.
+// Text from 8-bit code pages (ANSI, UTF-8) into UTF-16, bounded and terminated, and the text shown
+// where a value is missing.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 #include <string>
+
+// Shown for a tag text the file does not have, and for a figure there is no sound to tell.
+inline constexpr wchar_t kMissingText[] = L"[N/A]";
 
 // Converts 8-bit text in codePage with the MultiByteToWideChar flags given (MB_COMPOSITE, or 0;
 // CP_UTF8 takes 0) into buffer, every unit after the text zero. A text that does not fit is cut

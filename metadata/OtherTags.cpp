@@ -24,8 +24,6 @@
 
 namespace {
 
-const wchar_t kMissing[] = L"[N/A]";
-
 // The first value under the first of the keys that has one; null when none has.
 const TagLib::String* FirstValue(const TagLib::PropertyMap& properties, std::initializer_list<const char*> keys)
 {
@@ -39,7 +37,7 @@ const TagLib::String* FirstValue(const TagLib::PropertyMap& properties, std::ini
 void FillSlot(wchar_t* slot, int capacity, const TagLib::PropertyMap& properties,
               std::initializer_list<const char*> keys)
 {
-    if (wcscmp(slot, kMissing) != 0) return;
+    if (wcscmp(slot, kMissingText) != 0) return;
     const TagLib::String* value = FirstValue(properties, keys);
     if (!value) return;
     std::wstring text = value->toWString();
@@ -50,7 +48,7 @@ void FillSlot(wchar_t* slot, int capacity, const TagLib::PropertyMap& properties
 // them is shown as it is, cut to the slot.
 void FillYear(wchar_t* slot, int capacity, const TagLib::PropertyMap& properties)
 {
-    if (wcscmp(slot, kMissing) != 0) return;
+    if (wcscmp(slot, kMissingText) != 0) return;
     const TagLib::String* value = FirstValue(properties, {"DATE", "YEAR"});
     if (!value) return;
     std::wstring text = value->toWString();

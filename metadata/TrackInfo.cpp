@@ -15,8 +15,6 @@
 
 namespace {
 
-const wchar_t kMissing[] = L"[N/A]";
-
 void WriteSlot(wchar_t* slot, int capacity, const wchar_t* text)
 {
     wcsncpy(slot, text, capacity - 1);
@@ -61,9 +59,9 @@ TrackInfo::TrackInfo(const char* sourcePath)
         ReadTextFrame(ID3FID_TITLE, title, 256);
         ReadTextFrame(ID3FID_YEAR, year, 8);
         hasArt = ReadAlbumArt();
-        if (!hasArt || wcscmp(album, kMissing) == 0 || wcscmp(artist, kMissing) == 0 ||
-            wcscmp(copyright, kMissing) == 0 || wcscmp(publisher, kMissing) == 0 ||
-            wcscmp(title, kMissing) == 0 || wcscmp(year, kMissing) == 0)
+        if (!hasArt || wcscmp(album, kMissingText) == 0 || wcscmp(artist, kMissingText) == 0 ||
+            wcscmp(copyright, kMissingText) == 0 || wcscmp(publisher, kMissingText) == 0 ||
+            wcscmp(title, kMissingText) == 0 || wcscmp(year, kMissingText) == 0)
             ReadOtherTags();
     } catch (...) {
         delete artThumbnail;
@@ -85,7 +83,7 @@ void TrackInfo::ReadTextFrame(int frameId, wchar_t* slot, int capacity)
     char buffer[256] = {};
     const ID3_Frame* frame = tag->Find(static_cast<ID3_FrameID>(frameId));
     if (!frame) {
-        WriteSlot(slot, capacity, kMissing);
+        WriteSlot(slot, capacity, kMissingText);
         return;
     }
     ID3_Field* field = frame->GetField(ID3FN_TEXT);
@@ -115,7 +113,7 @@ bool TrackInfo::ReadAlbumArt()
 
 const wchar_t* TrackInfo::GetDisplayTitle()
 {
-    if (_wcsicmp(title, kMissing) != 0) return title;
+    if (_wcsicmp(title, kMissingText) != 0) return title;
     const char* name = path;
     for (const char* p = path; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
