@@ -41,7 +41,7 @@ void CopyUnicodeText(const ID3_Field* field, wchar_t* slot, int capacity)
 
 TrackInfo::TrackInfo(const char* sourcePath)
     : tag(nullptr), path(nullptr), title{}, artist{}, album{}, year{}, copyright{}, publisher{},
-      artThumbnail(nullptr), hasArt(false)
+      artThumbnail(nullptr), hasArt(false), displayTitle{}
 {
     if (!sourcePath) sourcePath = "";
     size_t length = strlen(sourcePath);
@@ -63,6 +63,7 @@ TrackInfo::TrackInfo(const char* sourcePath)
             wcscmp(copyright, kMissingText) == 0 || wcscmp(publisher, kMissingText) == 0 ||
             wcscmp(title, kMissingText) == 0 || wcscmp(year, kMissingText) == 0)
             ReadOtherTags();
+        ComposeDisplayTitle();
     } catch (...) {
         delete artThumbnail;
         delete tag;
@@ -111,12 +112,15 @@ bool TrackInfo::ReadAlbumArt()
     return MakeCoverThumbnail(bytes, size, artThumbnail);
 }
 
-const wchar_t* TrackInfo::GetDisplayTitle()
+void TrackInfo::ComposeDisplayTitle()
 {
-    if (_wcsicmp(title, kMissingText) != 0) return title;
+    if (_wcsicmp(title, kMissingText) != 0) {
+        WriteSlot(displayTitle, 256, title);
+        return;
+    }
     const char* name = path;
     for (const char* p = path; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
-    if (!GetLongNameOfShortPath(path, title, 256)) ConvertToWide(CP_ACP, MB_COMPOSITE, name, title, 256);
-    return title;
+    if (!GetLongNameOfShortPath(path, displayTitle, 256))
+        ConvertToWide(CP_ACP, MB_COMPOSITE, name, displayTitle, 256);
 }
