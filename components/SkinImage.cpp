@@ -83,7 +83,7 @@ Gdiplus::Bitmap* LoadMtxImage(const wchar_t* path) {
 
     std::unique_ptr<Gdiplus::Bitmap> copy(
         new Gdiplus::Bitmap(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppPARGB));
-    if (copy->GetLastStatus() != Gdiplus::Ok) ThrowLoadError(path);
+    if (!copy || copy->GetLastStatus() != Gdiplus::Ok) ThrowLoadError(path);
     {
         LockedBits source(decoded, width, height, Gdiplus::ImageLockModeRead);
         LockedBits target(*copy, width, height, Gdiplus::ImageLockModeWrite);
