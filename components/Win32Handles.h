@@ -5,6 +5,8 @@
 #include <objbase.h>
 #include <uxtheme.h>
 
+#include <cstdio>
+#include <memory>
 #include <utility>
 
 // The one owner shape. Closer names the Handle type, which handles it Holds (the others are none),
@@ -146,7 +148,13 @@ private:
     void* bits;
 };
 
-// COM pointers keep std::unique_ptr, which already has this shape for them, and the -> they need.
+// Pointers to objects keep std::unique_ptr, which already has this shape for them (and the -> a
+// COM interface needs): COM interfaces (Release) and C runtime files (fclose).
 struct ComRelease {
     void operator()(IUnknown* object) const { object->Release(); }
 };
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
