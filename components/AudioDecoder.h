@@ -7,12 +7,9 @@
 #include <cstdio>
 #include <memory>
 
-namespace audio {
+#include "components/Win32Handles.h"
 
-struct FileCloser {
-    void operator()(FILE* file) const { fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
+namespace audio {
 
 // The part of an open file from start on (after a tag in front), as the decoders' callbacks see it.
 class SourceFile {

@@ -1,6 +1,7 @@
 // The folder scanner: walks folders with the ANSI find functions and keeps the found paths.
 #include "components/FolderScanner.h"
 #include "components/ShortPath.h"
+#include "components/WideText.h"
 #include "components/Win32Handles.h"
 
 #include <windows.h>
@@ -31,16 +32,6 @@ struct NamedEntry {
     std::string name;
     std::wstring sortKey;
 };
-
-// An ANSI character never needs more than one UTF-16 unit per byte.
-std::wstring AnsiToWide(const std::string& text) {
-    std::wstring wide(text.size(), L'\0');
-    int length = text.empty() ? 0
-                              : MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                                                    static_cast<int>(wide.size()));
-    wide.resize(length > 0 ? length : 0);
-    return wide;
-}
 
 // The 8-bit name by which the player reaches an entry of a folder: its own name where the ANSI
 // code page holds it, else its short 8.3 name (ASCII); "" where the volume keeps no short names.
@@ -160,7 +151,7 @@ private:
 
     // A single file is wanted by its own name, or by its long name when it is named by its short one.
     static bool IsWantedFile(const std::string& path, const std::vector<std::string>& wanted) {
-        std::wstring wide = AnsiToWide(path);
+        std::wstring wide = ConvertToWide(CP_ACP, 0, path);
         if (IsWanted(PathFindFileNameW(wide.c_str()), wanted)) return true;
         wchar_t longPath[MAX_PATH];
         DWORD length = GetLongPathNameW(wide.c_str(), longPath, MAX_PATH);
@@ -192,7 +183,7 @@ private:
 
     static void ListFolder(const std::string& folder, const std::vector<std::string>& wanted,
                            std::vector<NamedEntry>& files, std::vector<NamedEntry>& folders) {
-        std::wstring wideFolder = AnsiToWide(folder);
+        std::wstring wideFolder = ConvertToWide(CP_ACP, 0, folder);
         WIN32_FIND_DATAW found;
         FindHandle find(FindFirstEntry(wideFolder + L'*', &found));
         if (!find.IsValid()) return;

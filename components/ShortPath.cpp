@@ -1,5 +1,6 @@
 // Reaching a file whose name the ANSI code page cannot say, and its long name.
 #include "components/ShortPath.h"
+#include "components/WideText.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -19,11 +20,8 @@ std::string ExactAnsi(const wchar_t* text)
     if (size <= 1) return {};
     std::string ansi(size, '\0');
     WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], size, nullptr, nullptr);
-    int units = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring back(units > 0 ? units : 0, L'\0');
-    if (units > 0) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &back[0], units);
-    if (units <= 0 || wcscmp(back.c_str(), text) != 0) return {};
     ansi.resize(size - 1);
+    if (ConvertToWide(CP_ACP, 0, ansi) != text) return {};
     return ansi;
 }
 
@@ -46,11 +44,8 @@ bool ReachablePath(const wchar_t* path, char* buffer, size_t capacity)
 
 bool LongNameOfShortPath(const char* path, wchar_t* name, int capacity)
 {
-    int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
-    if (units <= 1) return false;
-    std::wstring widePath(units, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path, -1, &widePath[0], units);
-    widePath.resize(units - 1);
+    std::wstring widePath = ConvertToWide(CP_ACP, 0, path);
+    if (widePath.empty()) return false;
     wchar_t last = widePath.back();
     if (last == L'\\' || last == L'/' || last == L':') return false;  // names no file
 
@@ -63,12 +58,7 @@ bool LongNameOfShortPath(const char* path, wchar_t* name, int capacity)
     const wchar_t* longName = PathFindFileNameW(longPath.c_str());
     if (_wcsicmp(longName, PathFindFileNameW(widePath.c_str())) == 0) return false;
 
-    wcsncpy(name, longName, capacity - 1);
-    name[capacity - 1] = L'\0';
-    // Never leave half of a surrogate pair at the cut.
-    size_t kept = wcslen(name);
-    if (kept > 0 && name[kept - 1] >= 0xD800 && name[kept - 1] <= 0xDBFF) name[kept - 1] = L'\0';
-    return name[0] != L'\0';
+    return CopyWideText(longName, wcslen(longName), name, capacity) > 0;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Loading and drawing of skin pictures, shared by ImageObject and ImageButton.
 #include "components/SkinImage.h"
+#include "components/GdiplusHandles.h"
 #include "components/Win32Handles.h"
 
 #include <shlwapi.h>
@@ -15,27 +16,6 @@ namespace {
 const DWORD kMaxFileBytes = 32 * 1024 * 1024;
 const UINT kMaxSide = 8192;
 const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-
-// Keeps a bitmap's pixels locked for the life of the object.
-class LockedBits {
-public:
-    LockedBits(Gdiplus::Bitmap& bitmap, UINT width, UINT height, UINT mode) : bitmap(bitmap) {
-        Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
-        locked = bitmap.LockBits(&all, mode, PixelFormat32bppPARGB, &data) == Gdiplus::Ok;
-    }
-    ~LockedBits() {
-        if (locked) bitmap.UnlockBits(&data);
-    }
-    LockedBits(const LockedBits&) = delete;
-    LockedBits& operator=(const LockedBits&) = delete;
-    bool IsLocked() const { return locked; }
-    BYTE* Row(UINT y) const { return static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride; }
-
-private:
-    Gdiplus::Bitmap& bitmap;
-    Gdiplus::BitmapData data{};
-    bool locked;
-};
 
 [[noreturn]] void ThrowLoadError(const wchar_t* path) {
     // A thrown pointer must outlive the throw; the error dialog reads it after unwinding.
@@ -83,7 +63,7 @@ Gdiplus::Bitmap* LoadMtxImage(const wchar_t* path) {
 
     std::unique_ptr<Gdiplus::Bitmap> copy(
         new Gdiplus::Bitmap(static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppPARGB));
-    if (copy->GetLastStatus() != Gdiplus::Ok) ThrowLoadError(path);
+    if (!copy || copy->GetLastStatus() != Gdiplus::Ok) ThrowLoadError(path);
     {
         LockedBits source(decoded, width, height, Gdiplus::ImageLockModeRead);
         LockedBits target(*copy, width, height, Gdiplus::ImageLockModeWrite);

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "components/WideText.h"
+
 void ShowNotification(HWND parent, PCWSTR icon, const wchar_t* mainInstruction, const wchar_t* content,
                       const wchar_t* details, const wchar_t* collapsedLabel, const wchar_t* expandedLabel)
 {
@@ -36,7 +38,7 @@ void ShowNoMusicFoundNotification(HWND parent, const wchar_t* mainInstruction)
 void ShowLoadFailedNotification(HWND parent, const char* technicalMessage)
 {
     wchar_t details[500] = {};
-    AnsiToWide(technicalMessage, details, 500);
+    ConvertToWide(CP_ACP, MB_COMPOSITE, technicalMessage, details, 500);
     ShowNotification(parent, TD_ERROR_ICON, L"Orvandel's Lumetra failed to load",
                      L"Some file(s) required to load the program are missing\nPlease reinstall the program.",
                      details, L"Show technical details", L"Hide technical details");
@@ -45,29 +47,8 @@ void ShowLoadFailedNotification(HWND parent, const char* technicalMessage)
 void ShowRuntimeErrorNotification(HWND parent, const char* description)
 {
     wchar_t details[500] = {};
-    AnsiToWide(description, details, 500);
+    ConvertToWide(CP_ACP, MB_COMPOSITE, description, details, 500);
     ShowNotification(parent, TD_ERROR_ICON, L"Orvandel's Lumetra failed to load",
                      L"Unexpected runtime error occcured.\nProgram will be terminated.", details,
                      L"Show technical details", L"Hide technical details");
-}
-
-void AnsiToWide(const char* text, wchar_t* buffer, int capacity)
-{
-    if (!buffer || capacity <= 0) return;
-    memset(buffer, 0, capacity * sizeof(wchar_t));
-    if (!text || !*text) return;
-    // Leave room for the terminator; a text that does not fit is cut where the buffer ends.
-    int written = MultiByteToWideChar(CP_ACP, MB_COMPOSITE, text, -1, buffer, capacity - 1);
-    if (written == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-        // MultiByteToWideChar writes nothing useful on overflow; convert a prefix that fits.
-        int length = static_cast<int>(strlen(text));
-        int lo = 0, hi = length;
-        while (lo < hi) {  // the longest prefix whose conversion fits
-            int mid = (lo + hi + 1) / 2;
-            int need = MultiByteToWideChar(CP_ACP, MB_COMPOSITE, text, mid, nullptr, 0);
-            if (need <= capacity - 1) lo = mid; else hi = mid - 1;
-        }
-        MultiByteToWideChar(CP_ACP, MB_COMPOSITE, text, lo, buffer, capacity - 1);
-    }
-    buffer[capacity - 1] = L'\0';
 }

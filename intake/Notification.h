@@ -18,7 +18,3 @@ void ShowNoMusicFoundNotification(HWND parent, const wchar_t* mainInstruction);
 // component) or memory that ran out (the exception's description).
 void ShowLoadFailedNotification(HWND parent, const char* technicalMessage);
 void ShowRuntimeErrorNotification(HWND parent, const char* description);
-
-// Converts 8-bit ANSI text into a zero-filled wide buffer with MB_COMPOSITE, bounded by the
-// buffer and always terminated.
-void AnsiToWide(const char* text, wchar_t* buffer, int capacity);

@@ -19,22 +19,10 @@
 #include <initializer_list>
 #include <memory>
 
+#include "components/WideText.h"
 #include "metadata/CoverThumbnail.h"
 
 namespace {
-
-const wchar_t kMissing[] = L"[N/A]";
-
-bool IsHighSurrogate(wchar_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-
-// Copies at most capacity - 1 units, never half of a surrogate pair, always terminated.
-void CopyBounded(const wchar_t* text, size_t length, wchar_t* slot, int capacity)
-{
-    size_t count = length < static_cast<size_t>(capacity - 1) ? length : capacity - 1;
-    if (count < length && count > 0 && IsHighSurrogate(text[count - 1])) --count;
-    wmemcpy(slot, text, count);
-    slot[count] = L'\0';
-}
 
 // The first value under the first of the keys that has one; null when none has.
 const TagLib::String* FirstValue(const TagLib::PropertyMap& properties, std::initializer_list<const char*> keys)
@@ -49,18 +37,18 @@ const TagLib::String* FirstValue(const TagLib::PropertyMap& properties, std::ini
 void FillSlot(wchar_t* slot, int capacity, const TagLib::PropertyMap& properties,
               std::initializer_list<const char*> keys)
 {
-    if (wcscmp(slot, kMissing) != 0) return;
+    if (wcscmp(slot, kMissingText) != 0) return;
     const TagLib::String* value = FirstValue(properties, keys);
     if (!value) return;
     std::wstring text = value->toWString();
-    CopyBounded(text.c_str(), text.size(), slot, capacity);
+    CopyWideText(text.c_str(), text.size(), slot, capacity);
 }
 
 // The year is the first four digits in a row of a date ("2021-05-03" gives 2021); a date without
 // them is shown as it is, cut to the slot.
 void FillYear(wchar_t* slot, int capacity, const TagLib::PropertyMap& properties)
 {
-    if (wcscmp(slot, kMissing) != 0) return;
+    if (wcscmp(slot, kMissingText) != 0) return;
     const TagLib::String* value = FirstValue(properties, {"DATE", "YEAR"});
     if (!value) return;
     std::wstring text = value->toWString();
@@ -68,11 +56,11 @@ void FillYear(wchar_t* slot, int capacity, const TagLib::PropertyMap& properties
         size_t digits = 0;
         while (digits < 4 && iswdigit(text[i + digits]) && text[i + digits] < 0x80) ++digits;
         if (digits == 4) {
-            CopyBounded(text.c_str() + i, 4, slot, capacity);
+            CopyWideText(text.c_str() + i, 4, slot, capacity);
             return;
         }
     }
-    CopyBounded(text.c_str(), text.size(), slot, capacity);
+    CopyWideText(text.c_str(), text.size(), slot, capacity);
 }
 
 // The front cover when there is one, else the first picture; null without pictures.

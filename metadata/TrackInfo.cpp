@@ -7,14 +7,13 @@
 #include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "components/ShortPath.h"
-#include "intake/Notification.h"
+#include "components/WideText.h"
 #include "metadata/CoverThumbnail.h"
 
 namespace {
-
-const wchar_t kMissing[] = L"[N/A]";
 
 void WriteSlot(wchar_t* slot, int capacity, const wchar_t* text)
 {
@@ -28,23 +27,21 @@ void CopyUnicodeText(const ID3_Field* field, wchar_t* slot, int capacity)
 {
     const unicode_t* raw = field->GetRawUnicodeText();
     size_t units = raw ? field->Size() / 2 : 0;  // Size() counts bytes for this encoding
-    int written = 0;
-    for (size_t i = 0; i < units && written < capacity - 1; ++i) {
+    std::wstring text;
+    for (size_t i = 0; i < units && text.size() < static_cast<size_t>(capacity); ++i) {
         wchar_t unit = static_cast<wchar_t>(((raw[i] & 0xFF) << 8) | ((raw[i] >> 8) & 0xFF));
         if (unit == 0) break;
-        if (unit == 0xFEFF && written == 0) continue;  // a stray byte order mark
-        slot[written++] = unit;
+        if (unit == 0xFEFF && text.empty()) continue;  // a stray byte order mark
+        text += unit;
     }
-    // Never leave half of a surrogate pair at the cut.
-    if (written > 0 && slot[written - 1] >= 0xD800 && slot[written - 1] <= 0xDBFF) --written;
-    slot[written] = L'\0';
+    CopyWideText(text.c_str(), text.size(), slot, capacity);
 }
 
 }  // namespace
 
 TrackInfo::TrackInfo(const char* sourcePath)
     : tag(nullptr), path(nullptr), title{}, artist{}, album{}, year{}, copyright{}, publisher{},
-      artThumbnail(nullptr), hasArt(false)
+      artThumbnail(nullptr), hasArt(false), displayTitle{}
 {
     if (!sourcePath) sourcePath = "";
     size_t length = strlen(sourcePath);
@@ -62,10 +59,11 @@ TrackInfo::TrackInfo(const char* sourcePath)
         ReadTextFrame(ID3FID_TITLE, title, 256);
         ReadTextFrame(ID3FID_YEAR, year, 8);
         hasArt = ReadAlbumArt();
-        if (!hasArt || wcscmp(album, kMissing) == 0 || wcscmp(artist, kMissing) == 0 ||
-            wcscmp(copyright, kMissing) == 0 || wcscmp(publisher, kMissing) == 0 ||
-            wcscmp(title, kMissing) == 0 || wcscmp(year, kMissing) == 0)
+        if (!hasArt || wcscmp(album, kMissingText) == 0 || wcscmp(artist, kMissingText) == 0 ||
+            wcscmp(copyright, kMissingText) == 0 || wcscmp(publisher, kMissingText) == 0 ||
+            wcscmp(title, kMissingText) == 0 || wcscmp(year, kMissingText) == 0)
             ReadOtherTags();
+        ComposeDisplayTitle();
     } catch (...) {
         delete artThumbnail;
         delete tag;
@@ -86,7 +84,7 @@ void TrackInfo::ReadTextFrame(int frameId, wchar_t* slot, int capacity)
     char buffer[256] = {};
     const ID3_Frame* frame = tag->Find(static_cast<ID3_FrameID>(frameId));
     if (!frame) {
-        WriteSlot(slot, capacity, kMissing);
+        WriteSlot(slot, capacity, kMissingText);
         return;
     }
     ID3_Field* field = frame->GetField(ID3FN_TEXT);
@@ -101,7 +99,7 @@ void TrackInfo::ReadTextFrame(int frameId, wchar_t* slot, int capacity)
     field->SetEncoding(ID3TE_ISO8859_1);
     field->Get(buffer, sizeof buffer - 1);
     buffer[sizeof buffer - 1] = '\0';
-    AnsiToWide(buffer, slot, capacity);
+    ConvertToWide(CP_ACP, MB_COMPOSITE, buffer, slot, capacity);
 }
 
 bool TrackInfo::ReadAlbumArt()
@@ -114,12 +112,15 @@ bool TrackInfo::ReadAlbumArt()
     return MakeCoverThumbnail(bytes, size, artThumbnail);
 }
 
-const wchar_t* TrackInfo::GetDisplayTitle()
+void TrackInfo::ComposeDisplayTitle()
 {
-    if (_wcsicmp(title, kMissing) != 0) return title;
+    if (_wcsicmp(title, kMissingText) != 0) {
+        WriteSlot(displayTitle, 256, title);
+        return;
+    }
     const char* name = path;
     for (const char* p = path; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
-    if (!GetLongNameOfShortPath(path, title, 256)) AnsiToWide(name, title, 256);
-    return title;
+    if (!GetLongNameOfShortPath(path, displayTitle, 256))
+        ConvertToWide(CP_ACP, MB_COMPOSITE, name, displayTitle, 256);
 }

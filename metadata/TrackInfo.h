@@ -27,10 +27,15 @@ public:
     TrackInfo(const TrackInfo&) = delete;
     TrackInfo& operator=(const TrackInfo&) = delete;
 
-    // The title, or the file's name when the tag has none ("[N/A]" in any case).
-    const wchar_t* GetDisplayTitle();
+    // The title, or the file's name when the tag has none ("[N/A]" in any case). Composed with the
+    // record, on the thread that reads it: the file's long name may need the disk, and the
+    // now-playing update asks for the title under the state lock.
+    const wchar_t* GetDisplayTitle() const { return displayTitle; }
 
 private:
+    wchar_t displayTitle[256];
+
+    void ComposeDisplayTitle();
     void ReadTextFrame(int frameId, wchar_t* slot, int capacity);
     bool ReadAlbumArt();
     // Fills the slots still "[N/A]", and the art when there is none, from ID3v2.4 tags and

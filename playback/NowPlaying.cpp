@@ -8,6 +8,7 @@
 #include "app/PlayerState.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
+#include "components/WideText.h"
 #include "metadata/TrackInfo.h"
 
 namespace {
@@ -25,14 +26,14 @@ void PointTextsInto(TrackInfo* track)
 void FormatBitRate(PlaybackSound* sound)
 {
     if (!currentTrack || !sound || sound->LengthMs() == 0) {
-        wsprintfW(bitRateText, L"[N/A]");
+        wsprintfW(bitRateText, L"%s", kMissingText);
         return;
     }
     try {
         unsigned size = static_cast<unsigned>(currentTrack->tag->GetFileSize());
         wsprintfW(bitRateText, L"%uKB/s", BitRateKbps(size, sound->LengthMs()));
     } catch (...) {
-        wsprintfW(bitRateText, L"[N/A]");
+        wsprintfW(bitRateText, L"%s", kMissingText);
     }
 }
 

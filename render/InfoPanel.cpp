@@ -6,12 +6,11 @@
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
 #include "components/PlaybackEngine.h"
+#include "components/WideText.h"
 #include "components/Win32Handles.h"
 #include "render/GlowText.h"
 
 namespace {
-
-const wchar_t kMissing[] = L"[N/A]";
 
 // One block: an off-screen bitmap of its own size, copied to its place on the window.
 struct PanelBlock {
@@ -27,7 +26,7 @@ const PanelBlock kTitleBlock = {500, 60, 14, 5, 134};
 
 const wchar_t* OrMissing(const wchar_t* text)
 {
-    return text ? text : kMissing;
+    return text ? text : kMissingText;
 }
 
 // wnsprintfW stops at the buffer's end; the last character is kept for the terminator either way.
@@ -57,7 +56,7 @@ void DrawBlock(const GlowText& glowText, HDC memory, const PanelBlock& block, co
 
 void FormatDetailsText(wchar_t (&details)[kDetailsTextChars])
 {
-    FormatBounded(lengthText, L"%s", engine ? engine->GetPlayTime() : kMissing);
+    FormatBounded(lengthText, L"%s", engine ? engine->GetPlayTime() : kMissingText);
     int position = 0;
     int count = 0;
     if (scanner) {

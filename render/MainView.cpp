@@ -3,6 +3,7 @@
 #include "render/MainView.h"
 
 #include "app/PlayerState.h"
+#include "components/GdiplusHandles.h"
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
@@ -15,17 +16,6 @@ void DrawButton(ImageButton* button, Gdiplus::Graphics* graphics)
 {
     if (button) button->Draw(graphics);
 }
-
-// A device context borrowed from a Graphics object, given back however the scope ends.
-class GraphicsDC {
-public:
-    explicit GraphicsDC(Gdiplus::Graphics* graphics) : graphics(graphics), dc(graphics->GetHDC()) {}
-    ~GraphicsDC() { if (dc) graphics->ReleaseHDC(dc); }
-    GraphicsDC(const GraphicsDC&) = delete;
-    GraphicsDC& operator=(const GraphicsDC&) = delete;
-    Gdiplus::Graphics* graphics;
-    HDC dc;
-};
 
 }  // namespace
 
@@ -48,7 +38,7 @@ void PaintControlLayer(Gdiplus::Graphics* graphics)
         if (aboutImage) aboutImage->Draw(graphics);
     } else if (playlistVisible) {
         GraphicsDC target(graphics);
-        if (target.dc) ComposePlaylistView(listRect, target.dc, scrollTarget);
+        if (target.Get()) ComposePlaylistView(listRect, target.Get(), scrollTarget);
     } else if (albumArt) {
         albumArt->Draw(graphics);
     }

@@ -1,6 +1,7 @@
 // Tests of FolderScanner: order, recursion, filters, odd paths, scale and concurrent readers.
 #include "components/FolderScanner.h"
 #include "components/ShortPath.h"
+#include "components/WideText.h"
 
 #include "support/TestSupport.h"
 
@@ -139,7 +140,7 @@ TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMa
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path)) << path;
         wchar_t name[256] = {};
         if (!GetLongNameOfShortPath(path, name, 256))
-            MultiByteToWideChar(CP_ACP, 0, PathFindFileNameA(path), -1, name, 256);
+            ConvertToWide(CP_ACP, 0, PathFindFileNameA(path), name, 256);
         shown.push_back(name);
     }
     EXPECT_EQ(L"x.ogg", shown.back());  // the subfolder, itself reached by its short name, comes last

@@ -59,7 +59,7 @@ TEST_F(ImageObjectTest, FilesThatAreMissingOrNotPngThrowAMessageNamingThem) {
     for (const char* name : {"Nowhere.mtx", "Text.mtx", "Empty.mtx", "Cut.mtx"}) {
         const std::string path = folder + "\\" + name;
         try {
-            ImageObject object(Widen(path).c_str(), 0, 0, 10, 10);
+            ImageObject object(ConvertToWide(CP_ACP, 0, path).c_str(), 0, 0, 10, 10);
             ADD_FAILURE() << "no exception for " << name;
         } catch (const char* message) {
             EXPECT_NE(std::string::npos, std::string(message).find(path)) << message;

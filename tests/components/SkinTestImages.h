@@ -1,6 +1,7 @@
 // Test pictures for the skin image tests: a folder of .mtx files written as PNGs, and a canvas.
 #pragma once
 
+#include "components/WideText.h"
 #include "support/TestSupport.h"
 
 #include <windows.h>
@@ -17,13 +18,6 @@ const Gdiplus::ARGB kGreen = 0xFF00FF00;
 const Gdiplus::ARGB kBlue = 0xFF0000FF;
 const Gdiplus::ARGB kClear = 0x00000000;
 
-inline std::wstring Widen(const std::string& text) {
-    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    wide.pop_back();
-    return wide;
-}
-
 // A fresh folder for the test's pictures, and a transparent canvas to draw them on.
 class SkinImageTest : public testing::Test {
 protected:
@@ -38,7 +32,7 @@ protected:
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(x < splitX ? left : right));
         }
-        const std::wstring path = Widen(folder + "\\" + name);
+        const std::wstring path = ConvertToWide(CP_ACP, 0, folder + "\\" + name);
         EXPECT_EQ(Gdiplus::Ok, bitmap.Save(path.c_str(), &pngEncoder, nullptr)) << name;
         return path;
     }

@@ -78,14 +78,3 @@ TEST_F(Notifications, WithoutDetailsThereIsNoToggle)
     EXPECT_TRUE(HasText(texts, L"main"));
     EXPECT_FALSE(HasText(texts, L"See more details"));
 }
-
-TEST(AnsiToWide, StaysInsideTheBufferAndTerminates)
-{
-    wchar_t buffer[8];
-    wmemset(buffer, L'#', 8);
-    AnsiToWide("abcdefghijkl", buffer, 5);
-    EXPECT_STREQ(buffer, L"abcd");
-    EXPECT_EQ(buffer[5], L'#');
-    AnsiToWide(nullptr, buffer, 5);
-    EXPECT_STREQ(buffer, L"");
-}

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "components/ShortPath.h"
 #include "support/TagWriter.h"
 #include "support/TestSupport.h"
 
@@ -168,6 +169,23 @@ TEST_F(TrackInfoTest, DisplayTitleIsTheFileNameOnlyInPlaceOfTheMarker)
         TrackInfo info(Write(c.name, c.tag).c_str());
         EXPECT_EQ(std::wstring(info.GetDisplayTitle()), c.shown);
     }
+}
+
+// The long name is read from the disk with the record, off the state lock; showing the title
+// later no longer needs the file.
+TEST_F(TrackInfoTest, DisplayTitleOfAFileReachedByItsShortNameIsItsLongNameFromWhenItWasRead)
+{
+    const std::wstring name = L"\u041A\u0438\u043D\u043E.mp3";
+    const std::wstring longPath = std::wstring(folder.begin(), folder.end()) + L"\\" + name;
+    HANDLE file = CreateFileW(longPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    char shortPath[MAX_PATH];
+    if (!GetReachablePath(longPath.c_str(), shortPath, MAX_PATH)) GTEST_SKIP() << "this volume keeps no short names";
+
+    TrackInfo info(shortPath);
+    ASSERT_TRUE(DeleteFileW(longPath.c_str()));
+    EXPECT_EQ(std::wstring(info.GetDisplayTitle()), name);
 }
 
 TEST(TrackInfoDisplayTitle, FileNameFollowsTheLastSeparatorOfEitherKind)

@@ -150,7 +150,7 @@ TEST_F(ControlMouseTest, PressingTheSeekBarSeeksToWhereItIsPressedAndDraggingFol
 TEST_F(ControlMouseTest, PressingTheBarWithoutASoundRedrawsItWithTheProgressItHad)
 {
     seekProgress->width = 42;
-    WindowDC dc(window);
+    BorrowedDC dc(window);
     ASSERT_NE(dc.Get(), nullptr);
     RECT bar = {10, 202, 350, 216};
     FillRect(dc.Get(), &bar, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

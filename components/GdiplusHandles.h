@@ -1,0 +1,42 @@
+// Owners for what GDI+ lends out: a Graphics object's DC and a bitmap's locked pixels. Apart from
+// Win32Handles.h so that the scanner and the decoders, which include that, do without GDI+.
+#pragma once
+
+#include <windows.h>
+#include <gdiplus.h>
+
+#include "components/Win32Handles.h"
+
+struct ReleaseToGraphics : NullIsNone<HDC> {
+    explicit ReleaseToGraphics(Gdiplus::Graphics* graphics = nullptr) : graphics(graphics) {}
+    void Close(HDC dc) const { graphics->ReleaseHDC(dc); }
+    Gdiplus::Graphics* graphics;
+};
+
+// A DC borrowed from a Graphics object (GetHDC); the Graphics cannot draw until it is given back.
+class GraphicsDC : public Owner<ReleaseToGraphics> {
+public:
+    explicit GraphicsDC(Gdiplus::Graphics* graphics) : Owner(graphics->GetHDC(), ReleaseToGraphics(graphics)) {}
+};
+
+// Keeps a bitmap's pixels locked as 32-bit premultiplied ARGB for the life of the object. Not an
+// Owner: what it holds is no handle but the lock's description, which Row reads.
+class LockedBits {
+public:
+    LockedBits(Gdiplus::Bitmap& bitmap, UINT width, UINT height, UINT mode) : bitmap(bitmap) {
+        Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+        locked = bitmap.LockBits(&all, mode, PixelFormat32bppPARGB, &data) == Gdiplus::Ok;
+    }
+    ~LockedBits() {
+        if (locked) bitmap.UnlockBits(&data);
+    }
+    LockedBits(const LockedBits&) = delete;
+    LockedBits& operator=(const LockedBits&) = delete;
+    bool IsLocked() const { return locked; }
+    BYTE* Row(UINT y) const { return static_cast<BYTE*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride; }
+
+private:
+    Gdiplus::Bitmap& bitmap;
+    Gdiplus::BitmapData data{};
+    bool locked;
+};

@@ -1,0 +1,72 @@
+// Text from 8-bit code pages (ANSI, UTF-8) into UTF-16, bounded and terminated.
+#include "components/WideText.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+
+namespace {
+
+// A UTF-8 prefix that ends inside a character converts to U+FFFD, one unit, which may fit where
+// the whole character (a surrogate pair) does not; such a cut moves back to the character's first
+// byte. Elsewhere half a character gives no unit or as many as the whole one, so the longest prefix
+// that fits never shows half of one.
+int StartOfCharacter(UINT codePage, const char* text, int at) {
+    if (codePage == CP_UTF8)
+        while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+    return at;
+}
+
+// Converts into at most room units; returns how many were written. The size is asked first: Wine
+// answers an overflowing UTF-8 conversion with success and a text cut inside a surrogate pair.
+int ConvertBounded(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int room) {
+    int length = static_cast<int>(strlen(text));
+    int cut = length;
+    if (MultiByteToWideChar(codePage, flags, text, length, nullptr, 0) > room) {
+        // The longest prefix whose conversion fits (a character gives one unit or more, so the
+        // need grows with the prefix), moved back to the start of the character it ends in.
+        int lo = 0, hi = length;
+        while (lo < hi) {
+            int mid = lo + (hi - lo + 1) / 2;
+            if (MultiByteToWideChar(codePage, flags, text, mid, nullptr, 0) <= room) lo = mid;
+            else hi = mid - 1;
+        }
+        cut = StartOfCharacter(codePage, text, lo);
+    }
+    int written = cut > 0 ? MultiByteToWideChar(codePage, flags, text, cut, buffer, room) : 0;
+    return std::max(written, 0);
+}
+
+}  // namespace
+
+void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int capacity) {
+    if (!buffer || capacity <= 0) return;
+    int written = text && *text && capacity > 1 ? ConvertBounded(codePage, flags, text, buffer, capacity - 1) : 0;
+    wmemset(buffer + written, L'\0', capacity - written);
+}
+
+std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text) {
+    if (text.empty()) return {};
+    int length = static_cast<int>(text.size());
+    // A byte never gives more than one unit unless MB_COMPOSITE splits a character, so nearly every
+    // text (each of the scanner's paths) converts in one call.
+    std::wstring wide(text.size(), L'\0');
+    int written = MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], length);
+    if (written == 0 && GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        int need = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+        if (need <= 0) return {};
+        wide.assign(need, L'\0');
+        written = MultiByteToWideChar(codePage, flags, text.data(), length, &wide[0], need);
+    }
+    wide.resize(std::max(written, 0));
+    return wide;
+}
+
+int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capacity) {
+    if (!buffer || capacity <= 0) return 0;
+    size_t count = text ? std::min(length, static_cast<size_t>(capacity - 1)) : 0;
+    if (count > 0 && IS_HIGH_SURROGATE(text[count - 1])) --count;
+    if (count > 0) wmemcpy(buffer, text, count);
+    buffer[count] = L'\0';
+    return static_cast<int>(count);
+}
