@@ -2,6 +2,7 @@
 #include "components/PlaybackEngine.h"
 
 #include "components/AudioDecoder.h"
+#include "components/WideText.h"
 #include "components/WaveOutput.h"
 
 #include <mpg123.h>
@@ -21,7 +22,6 @@
 
 namespace {
 
-const wchar_t kNoLength[] = L"[N/A]";
 // How long a start waits for the sound it replaces to fall silent, so two devices do not play at
 // once; a device that takes longer is closed by its own thread all the same.
 constexpr DWORD kReplacedCloseWaitMs = 50;
@@ -42,7 +42,7 @@ private:
         const uint64_t total = rate > 0 ? (count * 1000 + static_cast<uint64_t>(rate) / 2) / rate : 0;
         const uint32_t lengthMs = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
         if (lengthMs == 0) {
-            wcscpy(buffer, kNoLength);
+            wcscpy(buffer, kMissingText);
         } else {
             const uint32_t seconds = static_cast<uint32_t>((static_cast<uint64_t>(lengthMs) + 500) / 1000);
             if (seconds >= 3600) {
@@ -59,7 +59,7 @@ private:
     const int rate;
     std::atomic<uint64_t> frames{0};
     std::atomic<uint32_t> ms{0};
-    std::atomic<const wchar_t*> text{kNoLength};
+    std::atomic<const wchar_t*> text{kMissingText};
     wchar_t estimated[16] = {};
     wchar_t counted[16] = {};
 };
@@ -208,7 +208,7 @@ public:
         return static_cast<float>(std::clamp(heard, 0.0, 1.0));
     }
 
-    const wchar_t* LengthText() { return Output() ? length->Text() : kNoLength; }
+    const wchar_t* LengthText() { return Output() ? length->Text() : kMissingText; }
 
 private:
     std::mutex lock;  // guards output
@@ -402,5 +402,5 @@ float PlaybackEngine::GetPlayPos() {
 
 const wchar_t* PlaybackEngine::GetPlayTime() {
     PlaybackSound* sound = __atomic_load_n(&ActiveSound, __ATOMIC_ACQUIRE);
-    return sound != nullptr ? AsSound(sound)->LengthText() : kNoLength;
+    return sound != nullptr ? AsSound(sound)->LengthText() : kMissingText;
 }

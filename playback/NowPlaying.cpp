@@ -4,6 +4,7 @@
 #include <id3/tag.h>
 
 #include <climits>
+#include <memory>
 
 #include "app/PlayerState.h"
 #include "components/ImageObject.h"
@@ -69,9 +70,9 @@ void ClearNowPlaying()
 
 void UpdateNowPlaying(const char* path)
 {
-    StateLock lock(stateLock);
-    ClearNowPlaying();
-    UpdateNowPlaying(new TrackInfo(path));
+    // The record reads the file and finds its long name: not under the lock.
+    std::unique_ptr<TrackInfo> track(new TrackInfo(path));
+    UpdateNowPlaying(track.release());
 }
 
 void UpdateNowPlaying(TrackInfo* track)

@@ -23,13 +23,6 @@ std::string rowPaths[kRowSlots];
 
 void ReleaseRow(PlaylistRow* row)
 {
-    if (!row) return;
-    if (row->dc) {
-        if (row->previousBitmap) SelectObject(row->dc, row->previousBitmap);
-        if (row->previousFont) SelectObject(row->dc, row->previousFont);
-        DeleteDC(row->dc);
-    }
-    if (row->bitmap) DeleteObject(row->bitmap);
     delete row;
 }
 
@@ -108,7 +101,7 @@ bool RowsMatchList()
 void ClearRowBitmap(PlaylistRow* row)
 {
     DIBSECTION section;
-    if (GetObject(row->bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
+    if (GetObject(row->bitmap.Get(), sizeof section, &section) == sizeof section && section.dsBm.bmBits) {
         GdiFlush();
         memset(section.dsBm.bmBits, 0, static_cast<size_t>(section.dsBm.bmWidthBytes) * section.dsBm.bmHeight);
     }
@@ -126,7 +119,7 @@ OwnedRow TakeRowFor(int index, std::string& path)
     OwnedRow row(rows[slot]);
     rows[slot] = nullptr;
     ++rowsVersion;
-    if (row && row->bitmap) {
+    if (row && row->bitmap.IsValid()) {
         row->listTop = index * kRowHeight;
         ClearRowBitmap(row.get());
         return row;
@@ -169,41 +162,39 @@ bool InView(int index)
 
 void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index)
 {
-    row->dc = nullptr;
-    row->bitmap = nullptr;
-    row->previousBitmap = nullptr;
-    row->previousFont = nullptr;
+    row->previousFont.Reset();
+    row->previousBitmap.Reset();
+    row->bitmap.Reset();
+    row->dc.Reset(CreateCompatibleDC(reference));
     row->listTop = index * kRowHeight;
-
-    row->dc = CreateCompatibleDC(reference);
-    if (!row->dc) throw "Error initializing Device Context";
+    if (!row->dc.IsValid()) throw "Error initializing Device Context";
     BITMAPINFO info = TopDownBitmapInfo(rowWidth, kRowHeight);
-    row->bitmap = CreateDIBSection(reference, &info, DIB_RGB_COLORS, nullptr, nullptr, 0);
-    if (!row->bitmap) {
-        DeleteDC(row->dc);  // a row that could not be made holds nothing
-        row->dc = nullptr;
+    row->bitmap.Reset(CreateDIBSection(reference, &info, DIB_RGB_COLORS, nullptr, nullptr, 0));
+    if (!row->bitmap.IsValid()) {
+        row->dc.Reset();  // a row that could not be made holds nothing
         throw "Can't create buffer bitmap";
     }
-    row->previousBitmap = SelectObject(row->dc, row->bitmap);
-    row->previousFont = SelectObject(row->dc, font);
+    HDC dc = row->dc.Get();
+    row->previousBitmap = Owner<SelectBack>(SelectObject(dc, row->bitmap.Get()), SelectBack(dc));
+    row->previousFont = Owner<SelectBack>(SelectObject(dc, font), SelectBack(dc));
 }
 
 void RenderPlaylistRow(PlaylistRow* row, const GlowText& text, TrackInfo& track, Gdiplus::Image* defaultPicture)
 {
     BITMAP shape;
-    int width = GetObject(row->bitmap, sizeof shape, &shape) ? shape.bmWidth : rowWidth;
+    int width = GetObject(row->bitmap.Get(), sizeof shape, &shape) ? shape.bmWidth : rowWidth;
     RECT line = {62, 2, width - 12, 16};
-    text.Draw(row->dc, track.GetDisplayTitle(), line, kRowTextFormat);
+    text.Draw(row->dc.Get(), track.GetDisplayTitle(), line, kRowTextFormat);
     line.top = 16;
     line.bottom = 32;
-    text.Draw(row->dc, track.artist, line, kRowTextFormat);
+    text.Draw(row->dc.Get(), track.artist, line, kRowTextFormat);
     line.top = 32;
     line.bottom = 64;  // the bitmap clips it at 48
-    text.Draw(row->dc, track.album, line, kRowTextFormat);
+    text.Draw(row->dc.Get(), track.album, line, kRowTextFormat);
 
     Gdiplus::Image* picture = track.hasArt ? track.artThumbnail : defaultPicture;
     if (picture) {
-        Gdiplus::Graphics graphics(row->dc);
+        Gdiplus::Graphics graphics(row->dc.Get());
         graphics.DrawImage(picture, 12, 2, 44, 44);
     }
 }

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <gdiplus.h>
 
+#include "components/Win32Handles.h"
+
 class GlowText;
 class TrackInfo;
 
@@ -31,12 +33,14 @@ class TrackInfo;
 // releases every row and ends with `rowCount` 0 and the list not marked built, so the next opening
 // builds again.
 
+// Its handles are owned: deleting a row selects the DC's own objects back, then deletes the
+// bitmap and the DC.
 struct PlaylistRow {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ previousBitmap;
-    HGDIOBJ previousFont;
-    int listTop;   // index * 48 of the file the row shows
+    Owner<CallOnClose<HDC, DeleteDC>> dc;
+    GdiObject<HBITMAP> bitmap;
+    Owner<SelectBack> previousBitmap;
+    Owner<SelectBack> previousFont;
+    int listTop = 0;  // index * 48 of the file the row shows
 };
 
 // Bumped under the lock whenever what the rows show changes, so a composed view knows it is old.

@@ -101,7 +101,7 @@ Surface* ComposedAt(HDC reference, int width, int scroll)
         if (top >= view.height) break;
         PlaylistRow* row = ReadyPlaylistRow(i);
         if (row)
-            BitBlt(view.dc.Get(), 0, top, rowWidth, kRowHeight, row->dc, 0, 0, SRCCOPY);
+            BitBlt(view.dc.Get(), 0, top, rowWidth, kRowHeight, row->dc.Get(), 0, 0, SRCCOPY);
         else
             ClearLines(view, top, kRowHeight);
     }
@@ -194,7 +194,10 @@ void RunRowWorker(HWND window, bool rebuild)
         {
             StateLock lock(stateLock);
             // A copy, so the teardown may free the skin while rows are still being drawn.
-            if (defaultAlbumArt && defaultAlbumArt->image) picture.reset(defaultAlbumArt->image->Clone());
+            if (defaultAlbumArt && defaultAlbumArt->image) {
+                picture.reset(defaultAlbumArt->image->Clone());
+                if (picture && picture->GetLastStatus() != Gdiplus::Ok) picture.reset();  // rows go without it
+            }
             haveFiles = scanner && scanner->GetNoOfFiles() > 0;
         }
         bool ok = haveFiles;

@@ -68,7 +68,7 @@ protected:
     {
         StateLock lock(stateLock);
         PlaylistRow* row = ReadyPlaylistRow(index);
-        return row ? GetPixel(row->dc, x, y) : CLR_INVALID;
+        return row ? GetPixel(row->dc.Get(), x, y) : CLR_INVALID;
     }
     // The process's GDI objects once the composed view exists, which lives as long as the process.
     DWORD Baseline()
@@ -116,8 +116,8 @@ TEST_F(Playlist, RowsShowTextsAndCoverAndReleaseEverythingOnRebuild)
     ASSERT_NE(row, nullptr);
     int differing = 0, inked = 0;
     {
-        MemoryDC reference(row->dc);
-        DibSection pixels(row->dc, rowWidth, kRowHeight);
+        MemoryDC reference(row->dc.Get());
+        DibSection pixels(row->dc.Get(), rowWidth, kRowHeight);
         Selection bitmap(reference.Get(), pixels.Get());
         Selection font(reference.Get(), rowFont);
         GlowText text(10);
