@@ -43,8 +43,7 @@ void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
 {
     StateLock lock(stateLock);
     HandleControlMouse(lParam, window, wParam);
-    if (playlistVisible)
-        TrackPlaylistPointer(HIWORD(lParam), window, wParam == MK_LBUTTON);
+    if (playlistVisible) TrackPlaylistPointer(HIWORD(lParam), window, wParam == MK_LBUTTON);
 }
 
 void OnDropFiles(HWND window, HDROP drop)

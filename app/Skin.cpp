@@ -25,8 +25,8 @@ struct SkinPath {
     explicit SkinPath(const wchar_t* relative) { wsprintfW(text, L"%s%s", executableFolder, relative); }
 };
 
-ImageButton* MakeButton(const wchar_t* normal, const wchar_t* hover, const wchar_t* pressed, int x, int y,
-                        int width, int height)
+ImageButton* MakeButton(const wchar_t* normal, const wchar_t* hover, const wchar_t* pressed, int x, int y, int width,
+                        int height)
 {
     SkinPath normalPath(normal), hoverPath(hover), pressedPath(pressed);
     return new ImageButton(normalPath.text, hoverPath.text, pressedPath.text, x, y, width, height);
@@ -47,15 +47,15 @@ ImageObject* MakeImage(const wchar_t* image, int x, int y, int width, int height
 // The twelve skin objects, laid out from the window's outer size.
 void BuildSkin(int w, int h)
 {
-    playButton = MakeButton(L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx",
-                            L"DefaultTheme\\PlayPressed.mtx", w / 2 - 24, h - 70, 48, 36);
+    playButton = MakeButton(L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx", L"DefaultTheme\\PlayPressed.mtx",
+                            w / 2 - 24, h - 70, 48, 36);
     pauseButton = MakeButton(L"DefaultTheme\\Pause.mtx", L"DefaultTheme\\PauseHover.mtx",
                              L"DefaultTheme\\PausePressed.mtx", w / 2 - 24, h - 70, 48, 36);
     playPauseButton = playButton;
-    nextButton = MakeButton(L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx",
-                            L"DefaultTheme\\NextPressed.mtx", w / 2 + 50, h - 70, 50, 36);
-    prevButton = MakeButton(L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx",
-                            L"DefaultTheme\\PrevPressed.mtx", w / 2 - 100, h - 70, 50, 36);
+    nextButton = MakeButton(L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx", L"DefaultTheme\\NextPressed.mtx",
+                            w / 2 + 50, h - 70, 50, 36);
+    prevButton = MakeButton(L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx", L"DefaultTheme\\PrevPressed.mtx",
+                            w / 2 - 100, h - 70, 50, 36);
     randomOnButton = MakeButton(L"DefaultTheme\\RandomPlayEnabled.mtx", L"DefaultTheme\\RandomPlayEnabled.mtx",
                                 L"DefaultTheme\\RandomPlayEnabledPressed.mtx", 20, h - 60, 20, 20);
     randomOffButton = MakeButton(L"DefaultTheme\\RandomPlayDisabled.mtx", L"DefaultTheme\\RandomPlayDisabled.mtx",

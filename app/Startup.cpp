@@ -68,9 +68,8 @@ bool RegisterMainWindowClass(HINSTANCE instance)
 
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    return CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle,
-                           WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, 0, 360, 290,
-                           nullptr, nullptr, instance, nullptr);
+    return CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                           CW_USEDEFAULT, 0, 360, 290, nullptr, nullptr, instance, nullptr);
 }
 
 int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
@@ -86,8 +85,7 @@ int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
     // The mutex stays open for the life of the process.
     CreateMutexA(nullptr, TRUE, kWindowClassName);
     DWORD mutexError = GetLastError();
-    if ((mutexError == ERROR_ALREADY_EXISTS || mutexError == ERROR_ACCESS_DENIED) &&
-        ForwardToRunningInstance(text))
+    if ((mutexError == ERROR_ALREADY_EXISTS || mutexError == ERROR_ACCESS_DENIED) && ForwardToRunningInstance(text))
         return 0;
 
     if (!RegisterMainWindowClass(instance)) {

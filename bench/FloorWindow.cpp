@@ -23,8 +23,7 @@ void Paint(HWND window)
         Gdiplus::Graphics graphics(dc);
         for (size_t i = 0; i < images.size(); ++i) {
             const Placed& place = kSkin[i];
-            if (place.width > 0)
-                graphics.DrawImage(images[i].get(), place.x, place.y, place.width, place.height);
+            if (place.width > 0) graphics.DrawImage(images[i].get(), place.x, place.y, place.width, place.height);
         }
     }
     EndPaint(window, &paint);
@@ -76,8 +75,9 @@ int main(int argc, char** argv)
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = L"LumetraFloorWindow";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"Floor window", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                                  CW_USEDEFAULT, 0, 360, 290, nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, windowClass.lpszClassName, L"Floor window", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                        CW_USEDEFAULT, 0, 360, 290, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     ShowWindow(window, SW_SHOWNORMAL);
 

@@ -57,8 +57,8 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &pid);
     if (pid != search->processId) return TRUE;
     // Wine gives each thread with windows a hidden IME window of its own: look past it.
-    bool matches = search->title ? TitleOf(window) == search->title
-                                 : IsWindowVisible(window) && !GetWindow(window, GW_OWNER);
+    bool matches =
+        search->title ? TitleOf(window) == search->title : IsWindowVisible(window) && !GetWindow(window, GW_OWNER);
     if (!matches) return TRUE;
     search->found = window;
     return FALSE;
@@ -107,7 +107,8 @@ bool FirstPaintDone(HANDLE process, DWORD processId)
 bool ScanTimed(HANDLE process, DWORD processId, double& ms)
 {
     HWND window = nullptr;
-    if (!PollUntil(process, 2, [&] { return (window = WindowOf(processId)) != nullptr && IsScanTitle(TitleOf(window)); }))
+    if (!PollUntil(process, 2,
+                   [&] { return (window = WindowOf(processId)) != nullptr && IsScanTitle(TitleOf(window)); }))
         return false;
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
@@ -164,8 +165,10 @@ int main(int argc, char** argv)
     const std::string mode = argv[1];
     int next = 2;
     const char* capture = nullptr;
-    if (mode == "sound") capture = argv[next++];
-    else if (mode != "paint" && mode != "scan") return Usage();
+    if (mode == "sound")
+        capture = argv[next++];
+    else if (mode != "paint" && mode != "scan")
+        return Usage();
     bool hold = false;
     if (next < argc && strcmp(argv[next], "--hold") == 0) {
         hold = true;

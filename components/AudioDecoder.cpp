@@ -8,7 +8,8 @@ namespace audio {
 namespace {
 
 // Where the audio starts: after an ID3v2 tag (and its footer) if the file begins with one.
-int64_t SkipId3v2(FILE* file) {
+int64_t SkipId3v2(FILE* file)
+{
     unsigned char header[10];
     if (fread(header, 1, sizeof header, file) != sizeof header || memcmp(header, "ID3", 3) != 0) return 0;
     // The size is syncsafe: 7 bits per byte; a set top bit means this is no tag.
@@ -23,16 +24,19 @@ int64_t SkipId3v2(FILE* file) {
 
 }  // namespace
 
-SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), start(start) {
+SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), start(start)
+{
     _fseeki64(this->file.get(), start, SEEK_SET);
 }
 
-size_t SourceFile::Read(void* buffer, size_t bytes) {
+size_t SourceFile::Read(void* buffer, size_t bytes)
+{
     if (cancel != nullptr && cancel->load()) return 0;
     return fread(buffer, 1, bytes, file.get());
 }
 
-bool SourceFile::Seek(int64_t offset, int whence) {
+bool SourceFile::Seek(int64_t offset, int whence)
+{
     clearerr(file.get());  // a file read to its end stays "at end" after _fseeki64 on this runtime
     if (whence == SEEK_SET) offset += start;
     if (whence == SEEK_CUR || whence == SEEK_SET || whence == SEEK_END) {
@@ -41,12 +45,14 @@ bool SourceFile::Seek(int64_t offset, int whence) {
     return false;
 }
 
-int64_t SourceFile::Tell() {
+int64_t SourceFile::Tell()
+{
     const int64_t position = _ftelli64(file.get());
     return position < 0 ? -1 : position - start;
 }
 
-int64_t SourceFile::Length() {
+int64_t SourceFile::Length()
+{
     const int64_t here = _ftelli64(file.get());
     if (here < 0 || _fseeki64(file.get(), 0, SEEK_END) != 0) return -1;
     const int64_t end = _ftelli64(file.get());
@@ -54,11 +60,13 @@ int64_t SourceFile::Length() {
     return end - start;
 }
 
-bool SourceFile::AtEnd() {
+bool SourceFile::AtEnd()
+{
     return feof(file.get()) != 0;
 }
 
-size_t AudioDecoder::Read(int16_t* out, size_t maxFrames) {
+size_t AudioDecoder::Read(int16_t* out, size_t maxFrames)
+{
     size_t done = 0;
     while (done < maxFrames) {
         const size_t got = ReadSome(out + done * channels, maxFrames - done);
@@ -68,15 +76,16 @@ size_t AudioDecoder::Read(int16_t* out, size_t maxFrames) {
     return done;
 }
 
-std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path) {
+std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path)
+{
     if (path == nullptr || *path == '\0') return nullptr;
     FilePtr file(fopen(path, "rb"));
     if (!file) return nullptr;
 
     const int64_t audioStart = SkipId3v2(file.get());
     char magic[4] = {};
-    const bool haveMagic = _fseeki64(file.get(), audioStart, SEEK_SET) == 0 &&
-                           fread(magic, 1, sizeof magic, file.get()) == sizeof magic;
+    const bool haveMagic =
+        _fseeki64(file.get(), audioStart, SEEK_SET) == 0 && fread(magic, 1, sizeof magic, file.get()) == sizeof magic;
     if (!haveMagic && audioStart == 0) return nullptr;  // shorter than any frame or header
 
     // mpg123 reads (and skips) the tag itself; the others see the file from their magic on.

@@ -62,7 +62,8 @@ protected:
 // taken for a damaged or hostile file, before any buffer is sized from it.
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 384000;
-inline bool IsPlayableFormat(int rate, int channels) {
+inline bool IsPlayableFormat(int rate, int channels)
+{
     return rate >= kMinRate && rate <= kMaxRate && (channels == 1 || channels == 2);
 }
 

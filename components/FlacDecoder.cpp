@@ -14,23 +14,26 @@ class FlacDecoder final : public AudioDecoder {
 public:
     explicit FlacDecoder(SourceFile source) : source(std::move(source)) {}
 
-    ~FlacDecoder() override {
+    ~FlacDecoder() override
+    {
         if (decoder != nullptr) FLAC__stream_decoder_delete(decoder);  // finishes it first
     }
 
-    bool Open() {
+    bool Open()
+    {
         decoder = FLAC__stream_decoder_new();
         if (decoder == nullptr) return false;
         FLAC__stream_decoder_set_md5_checking(decoder, false);
-        const auto status = FLAC__stream_decoder_init_stream(decoder, ReadCallback, SeekCallback, TellCallback,
-                                                             LengthCallback, EofCallback, WriteCallback,
-                                                             MetadataCallback, ErrorCallback, this);
+        const auto status =
+            FLAC__stream_decoder_init_stream(decoder, ReadCallback, SeekCallback, TellCallback, LengthCallback,
+                                             EofCallback, WriteCallback, MetadataCallback, ErrorCallback, this);
         if (status != FLAC__STREAM_DECODER_INIT_STATUS_OK) return false;
         if (!FLAC__stream_decoder_process_until_end_of_metadata(decoder) || !haveStreamInfo) return false;
         return IsPlayableFormat(rate, channels) && sourceBits >= 4 && sourceBits <= 32;
     }
 
-    bool SeekTo(uint64_t frame) override {
+    bool SeekTo(uint64_t frame) override
+    {
         pending.clear();
         pendingUsed = 0;
         if (FLAC__stream_decoder_seek_absolute(decoder, frame)) return true;
@@ -44,7 +47,8 @@ public:
     }
 
 protected:
-    size_t ReadSome(int16_t* out, size_t maxFrames) override {
+    size_t ReadSome(int16_t* out, size_t maxFrames) override
+    {
         // Frames without audio (damaged ones are dropped by libFLAC) yield nothing; bounded retries.
         for (int attempt = 0; pendingUsed == pending.size() && attempt < 16; ++attempt) {
             pending.clear();
@@ -67,8 +71,9 @@ protected:
 private:
     static FlacDecoder* Self(void* data) { return static_cast<FlacDecoder*>(data); }
 
-    static FLAC__StreamDecoderReadStatus ReadCallback(const FLAC__StreamDecoder*, FLAC__byte buffer[],
-                                                      size_t* bytes, void* data) {
+    static FLAC__StreamDecoderReadStatus ReadCallback(const FLAC__StreamDecoder*, FLAC__byte buffer[], size_t* bytes,
+                                                      void* data)
+    {
         if (*bytes == 0) return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
         *bytes = Self(data)->source.Read(buffer, *bytes);
         if (*bytes > 0) return FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
@@ -76,20 +81,22 @@ private:
                                           : FLAC__STREAM_DECODER_READ_STATUS_ABORT;
     }
 
-    static FLAC__StreamDecoderSeekStatus SeekCallback(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* data) {
+    static FLAC__StreamDecoderSeekStatus SeekCallback(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* data)
+    {
         return Self(data)->source.Seek(static_cast<int64_t>(offset), SEEK_SET) ? FLAC__STREAM_DECODER_SEEK_STATUS_OK
                                                                                : FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
     }
 
-    static FLAC__StreamDecoderTellStatus TellCallback(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* data) {
+    static FLAC__StreamDecoderTellStatus TellCallback(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* data)
+    {
         const int64_t position = Self(data)->source.Tell();
         if (position < 0) return FLAC__STREAM_DECODER_TELL_STATUS_ERROR;
         *offset = static_cast<FLAC__uint64>(position);
         return FLAC__STREAM_DECODER_TELL_STATUS_OK;
     }
 
-    static FLAC__StreamDecoderLengthStatus LengthCallback(const FLAC__StreamDecoder*, FLAC__uint64* length,
-                                                          void* data) {
+    static FLAC__StreamDecoderLengthStatus LengthCallback(const FLAC__StreamDecoder*, FLAC__uint64* length, void* data)
+    {
         const int64_t size = Self(data)->source.Length();
         if (size < 0) return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
         *length = static_cast<FLAC__uint64>(size);
@@ -99,7 +106,8 @@ private:
     static FLAC__bool EofCallback(const FLAC__StreamDecoder*, void* data) { return Self(data)->source.AtEnd(); }
 
     static FLAC__StreamDecoderWriteStatus WriteCallback(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
-                                                        const FLAC__int32* const buffer[], void* data) {
+                                                        const FLAC__int32* const buffer[], void* data)
+    {
         FlacDecoder* self = Self(data);
         const unsigned frameChannels = frame->header.channels;
         const unsigned bits = frame->header.bits_per_sample != 0 ? frame->header.bits_per_sample : self->sourceBits;
@@ -124,7 +132,8 @@ private:
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }
 
-    static void MetadataCallback(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* data) {
+    static void MetadataCallback(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* data)
+    {
         if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO) return;
         FlacDecoder* self = Self(data);
         const auto& info = metadata->data.stream_info;
@@ -148,7 +157,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source) {
+std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source)
+{
     auto decoder = std::make_unique<FlacDecoder>(std::move(source));
     if (!decoder->Open()) return nullptr;
     return decoder;

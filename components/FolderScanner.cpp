@@ -18,7 +18,8 @@
 
 namespace {
 
-std::string LowerAscii(const char* text) {
+std::string LowerAscii(const char* text)
+{
     std::string lower(text);
     for (char& c : lower) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -35,7 +36,8 @@ struct NamedEntry {
 
 // The 8-bit name by which the player reaches an entry of a folder: its own name where the ANSI
 // code page holds it, else its short 8.3 name (ASCII); "" where the volume keeps no short names.
-std::string ReachableName(const std::wstring& folder, const wchar_t* name) {
+std::string ReachableName(const std::wstring& folder, const wchar_t* name)
+{
     char path[MAX_PATH];
     if (!GetReachablePath((folder + name).c_str(), path, sizeof path)) return {};
     return PathFindFileNameA(path);
@@ -43,7 +45,8 @@ std::string ReachableName(const std::wstring& folder, const wchar_t* name) {
 
 // Finds a folder's entries with the quick listing (no short names, large fetches), which exists only
 // from Windows 7 on; older systems refuse it, and get the plain listing.
-HANDLE FindFirstEntry(const std::wstring& pattern, WIN32_FIND_DATAW* found) {
+HANDLE FindFirstEntry(const std::wstring& pattern, WIN32_FIND_DATAW* found)
+{
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, found, FindExSearchNameMatch, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) find = FindFirstFileW(pattern.c_str(), found);
@@ -51,7 +54,8 @@ HANDLE FindFirstEntry(const std::wstring& pattern, WIN32_FIND_DATAW* found) {
 }
 
 // Explorer's name order: letter case ignored, runs of digits compared as numbers ("2" < "10").
-void SortLikeExplorer(std::vector<NamedEntry>& entries) {
+void SortLikeExplorer(std::vector<NamedEntry>& entries)
+{
     std::sort(entries.begin(), entries.end(), [](const NamedEntry& a, const NamedEntry& b) {
         int order = StrCmpLogicalW(a.sortKey.c_str(), b.sortKey.c_str());
         // Names that Explorer ranks equal still get a fixed order, byte by byte.
@@ -60,19 +64,22 @@ void SortLikeExplorer(std::vector<NamedEntry>& entries) {
 }
 
 // Checked by characters, not bytes: in a double-byte code page 0x5C can be a second byte.
-bool EndsWithSeparator(const std::string& path) {
+bool EndsWithSeparator(const std::string& path)
+{
     if (path.empty()) return false;
     const char* last = CharPrevA(path.c_str(), path.c_str() + path.size());
     return (*last == '\\' || *last == '/') && last == path.c_str() + path.size() - 1;
 }
 
-bool IsDotOrDotDot(const wchar_t* name) {
+bool IsDotOrDotDot(const wchar_t* name)
+{
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
 }  // namespace
 
-bool IsFollowedFolder(unsigned long attributes, unsigned long reparseTag) {
+bool IsFollowedFolder(unsigned long attributes, unsigned long reparseTag)
+{
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
     // Symbolic links and junctions (and every other tag that names another place) can point back
     // up the tree and are not followed; other reparse points, such as the placeholders of cloud
@@ -86,7 +93,8 @@ bool IsFollowedFolder(unsigned long attributes, unsigned long reparseTag) {
 // every look-up and append happens under `mutex`; `count` lets GetNoOfFiles answer without it.
 class ScannerList {
 public:
-    bool AddFilter(const char* extension) {
+    bool AddFilter(const char* extension)
+    {
         if (!extension) return false;
         if (*extension == '.') ++extension;
         if (!*extension) return false;
@@ -96,7 +104,8 @@ public:
         return true;
     }
 
-    bool Scan(const char* path) {
+    bool Scan(const char* path)
+    {
         if (!path || !*path) return false;
         std::string target(path);
         // "C:\Music\" names the folder "C:\Music", but "C:\" stays: "C:" is the current folder of C.
@@ -118,13 +127,15 @@ public:
 
     int GetNoOfFiles() { return count.load(std::memory_order_acquire); }
 
-    const char* GetFileName(int index) {
+    const char* GetFileName(int index)
+    {
         std::lock_guard<std::mutex> guard(mutex);
         if (index < 0 || index >= count.load(std::memory_order_relaxed)) return nullptr;
         return names[index].c_str();
     }
 
-    void CleanMemory() {
+    void CleanMemory()
+    {
         std::lock_guard<std::mutex> guard(mutex);
         // Readers that check the count first see 0 before any name goes away.
         count.store(0, std::memory_order_release);
@@ -132,13 +143,15 @@ public:
     }
 
 private:
-    std::vector<std::string> CopyFilters() {
+    std::vector<std::string> CopyFilters()
+    {
         std::lock_guard<std::mutex> guard(mutex);
         return filters;
     }
 
     // Matched on the long name: the short name of "x.flac" ends in ".FLA".
-    static bool IsWanted(const wchar_t* name, const std::vector<std::string>& wanted) {
+    static bool IsWanted(const wchar_t* name, const std::vector<std::string>& wanted)
+    {
         const wchar_t* dot = wcsrchr(name, L'.');
         if (!dot) return false;
         std::string extension;
@@ -150,7 +163,8 @@ private:
     }
 
     // A single file is wanted by its own name, or by its long name when it is named by its short one.
-    static bool IsWantedFile(const std::string& path, const std::vector<std::string>& wanted) {
+    static bool IsWantedFile(const std::string& path, const std::vector<std::string>& wanted)
+    {
         std::wstring wide = ConvertToWide(CP_ACP, 0, path);
         if (IsWanted(PathFindFileNameW(wide.c_str()), wanted)) return true;
         wchar_t longPath[MAX_PATH];
@@ -160,7 +174,8 @@ private:
 
     // Depth first, without recursion: a folder's files, then its subfolders in name order.
     // Folders travel with their trailing separator, so names are simply appended.
-    size_t ScanFolderTree(const std::string& root, const std::vector<std::string>& wanted) {
+    size_t ScanFolderTree(const std::string& root, const std::vector<std::string>& wanted)
+    {
         size_t appended = 0;
         std::vector<std::string> pending(1, root);
         while (!pending.empty()) {
@@ -182,7 +197,8 @@ private:
     }
 
     static void ListFolder(const std::string& folder, const std::vector<std::string>& wanted,
-                           std::vector<NamedEntry>& files, std::vector<NamedEntry>& folders) {
+                           std::vector<NamedEntry>& files, std::vector<NamedEntry>& folders)
+    {
         std::wstring wideFolder = ConvertToWide(CP_ACP, 0, folder);
         WIN32_FIND_DATAW found;
         FindHandle find(FindFirstEntry(wideFolder + L'*', &found));
@@ -202,7 +218,8 @@ private:
         SortLikeExplorer(folders);
     }
 
-    size_t Append(std::vector<std::string>& paths) {
+    size_t Append(std::vector<std::string>& paths)
+    {
         std::lock_guard<std::mutex> guard(mutex);
         for (std::string& path : paths) {
             names.push_back(std::move(path));
@@ -218,15 +235,23 @@ private:
     std::vector<std::string> filters;
 };
 
-FolderScanner::FolderScanner() : list(new (std::nothrow) ScannerList) {
+FolderScanner::FolderScanner() : list(new (std::nothrow) ScannerList)
+{
     if (!list) throw "Not enough memory for the file list.";
 }
 
-FolderScanner::~FolderScanner() { delete list; }
+FolderScanner::~FolderScanner()
+{
+    delete list;
+}
 
-bool FolderScanner::AddFilter(const char* extension) { return list->AddFilter(extension); }
+bool FolderScanner::AddFilter(const char* extension)
+{
+    return list->AddFilter(extension);
+}
 
-bool FolderScanner::Scan(const char* path) {
+bool FolderScanner::Scan(const char* path)
+{
     // Scans run on intake workers, where nothing may escape; entries appended so far stay.
     try {
         return list->Scan(path);
@@ -235,8 +260,17 @@ bool FolderScanner::Scan(const char* path) {
     }
 }
 
-int FolderScanner::GetNoOfFiles() { return list->GetNoOfFiles(); }
+int FolderScanner::GetNoOfFiles()
+{
+    return list->GetNoOfFiles();
+}
 
-const char* FolderScanner::GetFileName(int index) { return list->GetFileName(index); }
+const char* FolderScanner::GetFileName(int index)
+{
+    return list->GetFileName(index);
+}
 
-void FolderScanner::CleanMemory() { list->CleanMemory(); }
+void FolderScanner::CleanMemory()
+{
+    list->CleanMemory();
+}

@@ -23,11 +23,13 @@ public:
 // Owner: what it holds is no handle but the lock's description, which Row reads.
 class LockedBits {
 public:
-    LockedBits(Gdiplus::Bitmap& bitmap, UINT width, UINT height, UINT mode) : bitmap(bitmap) {
+    LockedBits(Gdiplus::Bitmap& bitmap, UINT width, UINT height, UINT mode) : bitmap(bitmap)
+    {
         Gdiplus::Rect all(0, 0, static_cast<INT>(width), static_cast<INT>(height));
         locked = bitmap.LockBits(&all, mode, PixelFormat32bppPARGB, &data) == Gdiplus::Ok;
     }
-    ~LockedBits() {
+    ~LockedBits()
+    {
         if (locked) bitmap.UnlockBits(&data);
     }
     LockedBits(const LockedBits&) = delete;

@@ -6,13 +6,16 @@
 #include <memory>
 
 ImageButton::ImageButton(const wchar_t* path, int x, int y, int width, int height)
-    : normalImage(LoadMtxImage(path)), hoverImage(normalImage), pressedImage(normalImage), look(Normal),
-      armed(false), x(x), y(y), width(width), height(height), wasDown(false) {}
+    : normalImage(LoadMtxImage(path)), hoverImage(normalImage), pressedImage(normalImage), look(Normal), armed(false),
+      x(x), y(y), width(width), height(height), wasDown(false)
+{
+}
 
-ImageButton::ImageButton(const wchar_t* normalPath, const wchar_t* hoverPath, const wchar_t* pressedPath,
-                         int x, int y, int width, int height)
+ImageButton::ImageButton(const wchar_t* normalPath, const wchar_t* hoverPath, const wchar_t* pressedPath, int x, int y,
+                         int width, int height)
     : normalImage(nullptr), hoverImage(nullptr), pressedImage(nullptr), look(Normal), armed(false), x(x), y(y),
-      width(width), height(height), wasDown(false) {
+      width(width), height(height), wasDown(false)
+{
     // Loaded one by one so that a failure frees the images already loaded.
     std::unique_ptr<Gdiplus::Image> normal(LoadMtxImage(normalPath));
     std::unique_ptr<Gdiplus::Image> hover(LoadMtxImage(hoverPath));
@@ -21,14 +24,16 @@ ImageButton::ImageButton(const wchar_t* normalPath, const wchar_t* hoverPath, co
     hoverImage = hover.release();
 }
 
-ImageButton::~ImageButton() {
+ImageButton::~ImageButton()
+{
     // The one-image constructor shares one bitmap between the looks.
     if (pressedImage != normalImage && pressedImage != hoverImage) delete pressedImage;
     if (hoverImage != normalImage) delete hoverImage;
     delete normalImage;
 }
 
-void ImageButton::Draw(Gdiplus::Graphics* graphics) {
+void ImageButton::Draw(Gdiplus::Graphics* graphics)
+{
     if (!graphics) return;
     // The looks have see-through parts (a glow, the space around a glyph). Drawn straight over the
     // previous look they would pile up, so the button's place is first reset to the window's black.
@@ -38,7 +43,8 @@ void ImageButton::Draw(Gdiplus::Graphics* graphics) {
     DrawSkinImage(graphics, current, x, y, width, height);
 }
 
-int ImageButton::Check(int mouseX, int mouseY, bool leftDown, Gdiplus::Graphics* graphics) {
+int ImageButton::Check(int mouseX, int mouseY, bool leftDown, Gdiplus::Graphics* graphics)
+{
     bool inside = mouseX >= x && mouseX < x + width && mouseY >= y && mouseY < y + height;
     // A press is armed only when the button goes down over us, not when it is dragged in held.
     bool pressStarts = leftDown && !wasDown;

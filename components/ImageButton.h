@@ -22,8 +22,8 @@ public:
 
     // Throw an 8-bit message naming the file when an image cannot be loaded.
     ImageButton(const wchar_t* path, int x, int y, int width, int height);
-    ImageButton(const wchar_t* normalPath, const wchar_t* hoverPath, const wchar_t* pressedPath,
-                int x, int y, int width, int height);
+    ImageButton(const wchar_t* normalPath, const wchar_t* hoverPath, const wchar_t* pressedPath, int x, int y,
+                int width, int height);
     ~ImageButton();
     ImageButton(const ImageButton&) = delete;
     ImageButton& operator=(const ImageButton&) = delete;

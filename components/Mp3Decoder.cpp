@@ -10,14 +10,16 @@ namespace audio {
 
 namespace {
 
-mpg123_ssize_t ReadCallback(void* handle, void* buffer, size_t bytes) {
+mpg123_ssize_t ReadCallback(void* handle, void* buffer, size_t bytes)
+{
     auto* source = static_cast<SourceFile*>(handle);
     const size_t got = source->Read(buffer, bytes);
     if (got == 0 && !source->AtEnd()) return -1;
     return static_cast<mpg123_ssize_t>(got);
 }
 
-off_t SeekCallback(void* handle, off_t offset, int whence) {
+off_t SeekCallback(void* handle, off_t offset, int whence)
+{
     auto* source = static_cast<SourceFile*>(handle);
     if (!source->Seek(offset, whence)) return -1;
     return static_cast<off_t>(source->Tell());
@@ -27,7 +29,8 @@ class Mp3Decoder final : public AudioDecoder {
 public:
     Mp3Decoder(SourceFile source, int64_t audioStart) : source(std::move(source)), audioStart(audioStart) {}
 
-    ~Mp3Decoder() override {
+    ~Mp3Decoder() override
+    {
         if (handle != nullptr) {
             mpg123_close(handle);
             mpg123_delete(handle);
@@ -37,18 +40,18 @@ public:
     bool Open() { return OpenHandle(MPG123_NO_PEEK_END | MPG123_FORCE_SEEKABLE) && ReadFormat(); }
 
     // The length a full pass over the frames gives, for files without an info header.
-    uint64_t CountFrames() {
+    uint64_t CountFrames()
+    {
         if (!OpenHandle(0) || mpg123_scan(handle) != MPG123_OK) return 0;
         const off_t length = mpg123_length(handle);
         return length > 0 ? static_cast<uint64_t>(length) : 0;
     }
 
-    bool SeekTo(uint64_t frame) override {
-        return mpg123_seek(handle, static_cast<off_t>(frame), SEEK_SET) >= 0;
-    }
+    bool SeekTo(uint64_t frame) override { return mpg123_seek(handle, static_cast<off_t>(frame), SEEK_SET) >= 0; }
 
 protected:
-    size_t ReadSome(int16_t* out, size_t maxFrames) override {
+    size_t ReadSome(int16_t* out, size_t maxFrames) override
+    {
         const size_t frameBytes = sizeof(int16_t) * static_cast<size_t>(channels);
         // A format change or a resync may yield nothing once; a bounded number of retries.
         for (int attempt = 0; attempt < 16; ++attempt) {
@@ -70,7 +73,8 @@ protected:
     }
 
 private:
-    bool OpenHandle(long flags) {
+    bool OpenHandle(long flags)
+    {
         int error = MPG123_OK;
         handle = mpg123_new(nullptr, &error);
         if (handle == nullptr) return false;
@@ -89,7 +93,8 @@ private:
         return mpg123_open_handle(handle, &source) == MPG123_OK;
     }
 
-    bool ReadFormat() {
+    bool ReadFormat()
+    {
         long streamRate = 0;
         int streamChannels = 0;
         int encoding = 0;
@@ -119,14 +124,14 @@ private:
 
     // An info header written before the file was cut short claims more frames than the file can
     // hold: frames of the header's size for constant bit rate, frames of the lowest bit rate else.
-    bool HeaderFitsFile(const mpg123_frameinfo& info, int64_t bytes) {
+    bool HeaderFitsFile(const mpg123_frameinfo& info, int64_t bytes)
+    {
         const off_t frames = mpg123_framelength(handle);
         const int samplesPerFrame = mpg123_spf(handle);
         if (frames <= 0 || bytes <= 0 || samplesPerFrame <= 0 || info.rate <= 0) return false;
         const int lowestKbps = info.version == MPG123_1_0 ? 32 : 8;
-        const double frameBytes = info.vbr == MPG123_CBR
-                                      ? info.framesize + 4.0
-                                      : samplesPerFrame / 8.0 * lowestKbps * 1000.0 / info.rate;
+        const double frameBytes =
+            info.vbr == MPG123_CBR ? info.framesize + 4.0 : samplesPerFrame / 8.0 * lowestKbps * 1000.0 / info.rate;
         return static_cast<double>(bytes) >= 0.98 * static_cast<double>(frames) * frameBytes;
     }
 
@@ -137,7 +142,8 @@ private:
 
 }  // namespace
 
-uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel) {
+uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel)
+{
     FilePtr file(path != nullptr ? fopen(path, "rb") : nullptr);
     if (!file) return 0;
     SourceFile source(std::move(file), 0);
@@ -147,7 +153,8 @@ uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel) {
     return cancel.load() ? 0 : frames;
 }
 
-std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioStart) {
+std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioStart)
+{
     auto decoder = std::make_unique<Mp3Decoder>(std::move(source), audioStart);
     if (!decoder->Open()) return nullptr;
     return decoder;

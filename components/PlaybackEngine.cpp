@@ -38,7 +38,8 @@ public:
     const wchar_t* Text() const { return text.load(); }
 
 private:
-    void Set(uint64_t count, wchar_t* buffer) {
+    void Set(uint64_t count, wchar_t* buffer)
+    {
         const uint64_t total = rate > 0 ? (count * 1000 + static_cast<uint64_t>(rate) / 2) / rate : 0;
         const uint32_t lengthMs = static_cast<uint32_t>(std::min<uint64_t>(total, UINT32_MAX));
         if (lengthMs == 0) {
@@ -73,7 +74,8 @@ public:
     LengthCounter(const LengthCounter&) = delete;
     LengthCounter& operator=(const LengthCounter&) = delete;
 
-    ~LengthCounter() {
+    ~LengthCounter()
+    {
         {
             std::lock_guard<std::mutex> guard(lock);
             stopping = true;
@@ -84,7 +86,8 @@ public:
     }
 
     // Counts path for length (null: only calls off the count under way).
-    void Count(std::shared_ptr<SoundLength> length, const std::string& path) {
+    void Count(std::shared_ptr<SoundLength> length, const std::string& path)
+    {
         std::lock_guard<std::mutex> guard(lock);
         cancel = true;
         nextLength = std::move(length);
@@ -101,7 +104,8 @@ public:
     }
 
 private:
-    void Run() {
+    void Run()
+    {
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
         std::unique_lock<std::mutex> guard(lock);
         for (;;) {
@@ -133,7 +137,8 @@ private:
 // valid while it finishes with it.
 class Sound final : public PlaybackSound, public StreamSource {
 public:
-    Sound(int channels, int rate, std::shared_ptr<SoundLength> length) : length(std::move(length)) {
+    Sound(int channels, int rate, std::shared_ptr<SoundLength> length) : length(std::move(length))
+    {
         format.channels = channels;
         format.bitsPerSample = 16;
         format.sampleRate = rate;
@@ -141,20 +146,23 @@ public:
     }
 
     // The queued tail plays out; the device closes after it.
-    void ReleaseSound() override {
+    void ReleaseSound() override
+    {
         if (const auto released = Detach()) released->Release();
     }
 
     StreamSource* GetStreamSource() override { return this; }
 
-    bool QueryPaused() override {
+    bool QueryPaused() override
+    {
         const auto current = Output();
         return current && current->Paused();
     }
 
     void StopSound() override { End(); }
 
-    bool HasEnded() override {
+    bool HasEnded() override
+    {
         const auto current = Output();
         return current && current->Ended();
     }
@@ -162,13 +170,15 @@ public:
     uint32_t LengthMs() override { return length->Ms(); }
     StreamFormat GetStreamFormat() override { return format; }
 
-    void Attach(std::shared_ptr<audio::WaveOutput> playing) {
+    void Attach(std::shared_ptr<audio::WaveOutput> playing)
+    {
         std::lock_guard<std::mutex> guard(lock);
         output = std::move(playing);
     }
 
     // Lets go of the output without touching it; later calls answer as for no sound.
-    std::shared_ptr<audio::WaveOutput> Detach() {
+    std::shared_ptr<audio::WaveOutput> Detach()
+    {
         std::shared_ptr<audio::WaveOutput> detached;
         std::lock_guard<std::mutex> guard(lock);
         detached.swap(output);
@@ -176,23 +186,27 @@ public:
     }
 
     // Silences the output and lets go of it. Idempotent. Returns what was stopped.
-    std::shared_ptr<audio::WaveOutput> End() {
+    std::shared_ptr<audio::WaveOutput> End()
+    {
         const auto ending = Detach();
         if (ending) ending->Stop();
         return ending;
     }
 
-    std::shared_ptr<audio::WaveOutput> Output() {
+    std::shared_ptr<audio::WaveOutput> Output()
+    {
         std::lock_guard<std::mutex> guard(lock);
         return output;
     }
 
-    bool Pause(bool pause) {
+    bool Pause(bool pause)
+    {
         const auto current = Output();
         return current && current->Pause(pause);
     }
 
-    bool Seek(float fraction) {
+    bool Seek(float fraction)
+    {
         const auto current = Output();
         const uint64_t totalFrames = length->Frames();
         if (!current || totalFrames == 0 || !std::isfinite(fraction)) return false;
@@ -200,7 +214,8 @@ public:
         return current->SeekTo(static_cast<uint64_t>(clamped * static_cast<double>(totalFrames)));
     }
 
-    float PlayPos() {
+    float PlayPos()
+    {
         const auto current = Output();
         const uint64_t totalFrames = length->Frames();
         if (!current || totalFrames == 0) return 0.0f;
@@ -217,7 +232,8 @@ private:
     const std::shared_ptr<SoundLength> length;
 };
 
-Sound* AsSound(PlaybackSound* sound) {
+Sound* AsSound(PlaybackSound* sound)
+{
     return static_cast<Sound*>(sound);
 }
 
@@ -240,13 +256,14 @@ constexpr size_t kRetiredSoundsKept = 4;
 
 class EngineCore {
 public:
-    std::mutex lock;  // guards sounds and current; one start or teardown at a time
+    std::mutex lock;                             // guards sounds and current; one start or teardown at a time
     std::vector<std::unique_ptr<Sound>> sounds;  // the retired ones, oldest first, then current
     Sound* current = nullptr;
     LengthCounter lengthCounter;
 
     // Under lock, after current was set: frees the oldest retired sounds past the ones kept.
-    void FreeRetiredSounds() {
+    void FreeRetiredSounds()
+    {
         if (sounds.size() <= kRetiredSoundsKept + 1) return;
         const size_t excess = sounds.size() - (kRetiredSoundsKept + 1);
         for (size_t i = 0; i < excess; ++i) sounds[i]->End();
@@ -254,13 +271,15 @@ public:
     }
 };
 
-PlaybackEngine::PlaybackEngine() : ActiveSound(nullptr), core(nullptr) {
+PlaybackEngine::PlaybackEngine() : ActiveSound(nullptr), core(nullptr)
+{
     if (mpg123_init() != MPG123_OK) throw "The mp3 decoder could not be initialised.";
     core = new (std::nothrow) EngineCore;
     if (core == nullptr) throw "Not enough memory for the playback engine.";
 }
 
-PlaybackEngine::~PlaybackEngine() {
+PlaybackEngine::~PlaybackEngine()
+{
     try {
         std::vector<std::shared_ptr<audio::WaveOutput>> stopped;
         {
@@ -280,7 +299,8 @@ PlaybackEngine::~PlaybackEngine() {
     delete core;
 }
 
-PreparedSound* PlaybackEngine::PrepareSound(const char* path) {
+PreparedSound* PlaybackEngine::PrepareSound(const char* path)
+{
     try {
         auto decoder = audio::OpenAudioDecoder(path);
         if (!decoder) return nullptr;
@@ -312,7 +332,8 @@ PreparedSound* PlaybackEngine::PrepareSound(const char* path) {
     }
 }
 
-void PlaybackEngine::DiscardPrepared(PreparedSound* prepared) {
+void PlaybackEngine::DiscardPrepared(PreparedSound* prepared)
+{
     try {
         if (prepared != nullptr && prepared->output) prepared->output->Stop();
     } catch (...) {
@@ -320,7 +341,8 @@ void PlaybackEngine::DiscardPrepared(PreparedSound* prepared) {
     delete prepared;
 }
 
-bool PlaybackEngine::OpenOutput(PreparedSound* prepared) {
+bool PlaybackEngine::OpenOutput(PreparedSound* prepared)
+{
     try {
         if (prepared == nullptr || !prepared->source.decoder) return false;
         prepared->output = audio::WaveOutput::Open(std::move(prepared->source));
@@ -330,7 +352,8 @@ bool PlaybackEngine::OpenOutput(PreparedSound* prepared) {
     }
 }
 
-bool PlaybackEngine::StartPrepared(PreparedSound*& prepared) {
+bool PlaybackEngine::StartPrepared(PreparedSound*& prepared)
+{
     if (prepared == nullptr) return false;
     std::unique_ptr<PreparedSound, decltype(&PlaybackEngine::DiscardPrepared)> owned(prepared, &DiscardPrepared);
     prepared = nullptr;
@@ -376,7 +399,8 @@ bool PlaybackEngine::StartPrepared(PreparedSound*& prepared) {
     }
 }
 
-bool PlaybackEngine::StartPlaying(const char* path) {
+bool PlaybackEngine::StartPlaying(const char* path)
+{
     PreparedSound* prepared = PrepareSound(path);
     if (StartPrepared(prepared)) return true;
     if (prepared == nullptr) return false;
@@ -385,22 +409,26 @@ bool PlaybackEngine::StartPlaying(const char* path) {
     return started;
 }
 
-bool PlaybackEngine::Pause(bool pause) {
+bool PlaybackEngine::Pause(bool pause)
+{
     PlaybackSound* sound = __atomic_load_n(&ActiveSound, __ATOMIC_ACQUIRE);
     return sound != nullptr && AsSound(sound)->Pause(pause);
 }
 
-bool PlaybackEngine::Seek(float fraction) {
+bool PlaybackEngine::Seek(float fraction)
+{
     PlaybackSound* sound = __atomic_load_n(&ActiveSound, __ATOMIC_ACQUIRE);
     return sound != nullptr && AsSound(sound)->Seek(fraction);
 }
 
-float PlaybackEngine::GetPlayPos() {
+float PlaybackEngine::GetPlayPos()
+{
     PlaybackSound* sound = __atomic_load_n(&ActiveSound, __ATOMIC_ACQUIRE);
     return sound != nullptr ? AsSound(sound)->PlayPos() : 0.0f;
 }
 
-const wchar_t* PlaybackEngine::GetPlayTime() {
+const wchar_t* PlaybackEngine::GetPlayTime()
+{
     PlaybackSound* sound = __atomic_load_n(&ActiveSound, __ATOMIC_ACQUIRE);
     return sound != nullptr ? AsSound(sound)->LengthText() : kMissingText;
 }

@@ -17,7 +17,8 @@ const DWORD kMaxFileBytes = 32 * 1024 * 1024;
 const UINT kMaxSide = 8192;
 const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
-[[noreturn]] void ThrowLoadError(const wchar_t* path) {
+[[noreturn]] void ThrowLoadError(const wchar_t* path)
+{
     // A thrown pointer must outlive the throw; the error dialog reads it after unwinding.
     thread_local std::string message;
     message = "Can't load image file: ";
@@ -32,21 +33,22 @@ const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     throw static_cast<const char*>(message.c_str());
 }
 
-bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>& bytes) {
-    FileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+bool ReadWholeFile(const wchar_t* path, std::vector<BYTE>& bytes)
+{
+    FileHandle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size)) return false;
     if (size.QuadPart < static_cast<LONGLONG>(sizeof kPngSignature) || size.QuadPart > kMaxFileBytes) return false;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    return ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-           read == bytes.size();
+    return ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
 }
 
 }  // namespace
 
-Gdiplus::Bitmap* LoadMtxImage(const wchar_t* path) {
+Gdiplus::Bitmap* LoadMtxImage(const wchar_t* path)
+{
     std::vector<BYTE> bytes;
     if (!path || !ReadWholeFile(path, bytes) || memcmp(bytes.data(), kPngSignature, sizeof kPngSignature) != 0) {
         ThrowLoadError(path);
@@ -73,7 +75,8 @@ Gdiplus::Bitmap* LoadMtxImage(const wchar_t* path) {
     return copy.release();
 }
 
-void DrawSkinImage(Gdiplus::Graphics* graphics, Gdiplus::Image* image, int x, int y, int width, int height) {
+void DrawSkinImage(Gdiplus::Graphics* graphics, Gdiplus::Image* image, int x, int y, int width, int height)
+{
     if (!graphics || !image || width <= 0 || height <= 0) return;
     UINT imageWidth = image->GetWidth();
     UINT imageHeight = image->GetHeight();

@@ -9,16 +9,19 @@ namespace audio {
 
 namespace {
 
-size_t ReadCallback(void* buffer, size_t size, size_t count, void* handle) {
+size_t ReadCallback(void* buffer, size_t size, size_t count, void* handle)
+{
     if (size == 0) return 0;
     return static_cast<SourceFile*>(handle)->Read(buffer, size * count) / size;
 }
 
-int SeekCallback(void* handle, ogg_int64_t offset, int whence) {
+int SeekCallback(void* handle, ogg_int64_t offset, int whence)
+{
     return static_cast<SourceFile*>(handle)->Seek(offset, whence) ? 0 : -1;
 }
 
-long TellCallback(void* handle) {
+long TellCallback(void* handle)
+{
     const int64_t position = static_cast<SourceFile*>(handle)->Tell();
     return position > LONG_MAX ? -1 : static_cast<long>(position);
 }
@@ -27,18 +30,21 @@ class VorbisDecoder final : public AudioDecoder {
 public:
     explicit VorbisDecoder(SourceFile source) : source(std::move(source)) {}
 
-    ~VorbisDecoder() override {
+    ~VorbisDecoder() override
+    {
         if (opened) ov_clear(&file);
     }
 
-    bool Open() {
+    bool Open()
+    {
         // No close callback: the SourceFile member closes the file.
         const ov_callbacks callbacks = {ReadCallback, SeekCallback, nullptr, TellCallback};
         if (ov_open_callbacks(&source, &file, nullptr, 0, callbacks) != 0) return false;
         opened = true;
         const vorbis_info* info = ov_info(&file, -1);
         // The rate is a 32-bit field of the header; nothing is sized from it before this check.
-        if (info == nullptr || info->rate > kMaxRate || !IsPlayableFormat(static_cast<int>(info->rate), info->channels)) {
+        if (info == nullptr || info->rate > kMaxRate ||
+            !IsPlayableFormat(static_cast<int>(info->rate), info->channels)) {
             return false;
         }
         channels = info->channels;
@@ -48,12 +54,11 @@ public:
         return true;
     }
 
-    bool SeekTo(uint64_t frame) override {
-        return ov_pcm_seek(&file, static_cast<ogg_int64_t>(frame)) == 0;
-    }
+    bool SeekTo(uint64_t frame) override { return ov_pcm_seek(&file, static_cast<ogg_int64_t>(frame)) == 0; }
 
 protected:
-    size_t ReadSome(int16_t* out, size_t maxFrames) override {
+    size_t ReadSome(int16_t* out, size_t maxFrames) override
+    {
         const size_t frameBytes = sizeof(int16_t) * static_cast<size_t>(channels);
         const size_t wanted = maxFrames * frameBytes;
         const int bytes = wanted > INT_MAX ? INT_MAX - INT_MAX % 4 : static_cast<int>(wanted);
@@ -79,7 +84,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source) {
+std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source)
+{
     auto decoder = std::make_unique<VorbisDecoder>(std::move(source));
     if (!decoder->Open()) return nullptr;
     return decoder;

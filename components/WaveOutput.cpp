@@ -15,18 +15,21 @@ constexpr auto kQueryWait = std::chrono::milliseconds(100);
 constexpr auto kCommandWait = std::chrono::milliseconds(250);
 
 // The device sets WHDR_DONE from its own thread.
-bool IsDone(const WAVEHDR& header) {
+bool IsDone(const WAVEHDR& header)
+{
     return (*static_cast<const volatile DWORD*>(&header.dwFlags) & WHDR_DONE) != 0;
 }
 
 // About a tenth of a second per buffer.
-size_t FramesPerBuffer(int rate) {
+size_t FramesPerBuffer(int rate)
+{
     return static_cast<size_t>(std::max(1024, rate / 10));
 }
 
 }  // namespace
 
-PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder) {
+PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder)
+{
     PrimedSource primed;
     if (!decoder || !IsPlayableFormat(decoder->Rate(), decoder->Channels())) return primed;
     std::vector<int16_t> head(FramesPerBuffer(decoder->Rate()) * decoder->Channels());
@@ -39,13 +42,13 @@ PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder) {
 }
 
 WaveOutput::WaveOutput(PrimedSource source)
-    : channels(source.Channels()),
-      rate(source.Rate()),
-      framesPerBuffer(FramesPerBuffer(source.Rate())),
-      decoder(std::move(source.decoder)),
-      head(std::move(source.head)) {}
+    : channels(source.Channels()), rate(source.Rate()), framesPerBuffer(FramesPerBuffer(source.Rate())),
+      decoder(std::move(source.decoder)), head(std::move(source.head))
+{
+}
 
-WaveOutput::~WaveOutput() {
+WaveOutput::~WaveOutput()
+{
     try {
         CloseDevice();
     } catch (...) {
@@ -55,7 +58,8 @@ WaveOutput::~WaveOutput() {
     if (closed != nullptr) CloseHandle(closed);
 }
 
-std::shared_ptr<WaveOutput> WaveOutput::Open(PrimedSource source) {
+std::shared_ptr<WaveOutput> WaveOutput::Open(PrimedSource source)
+{
     if (!source.decoder) return nullptr;
     std::shared_ptr<WaveOutput> output(new WaveOutput(std::move(source)));
     output->buffers.resize(kBufferCount);
@@ -64,7 +68,8 @@ std::shared_ptr<WaveOutput> WaveOutput::Open(PrimedSource source) {
     return output;
 }
 
-bool WaveOutput::OpenDevice() {
+bool WaveOutput::OpenDevice()
+{
     wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (wake == nullptr || closed == nullptr) return false;
@@ -84,7 +89,8 @@ bool WaveOutput::OpenDevice() {
     return true;
 }
 
-bool WaveOutput::Play() {
+bool WaveOutput::Play()
+{
     {
         std::lock_guard<std::timed_mutex> guard(lock);
         if (device == nullptr || thread.load() != nullptr) return false;
@@ -100,7 +106,8 @@ bool WaveOutput::Play() {
     return true;
 }
 
-DWORD WINAPI WaveOutput::ThreadProc(void* param) {
+DWORD WINAPI WaveOutput::ThreadProc(void* param)
+{
     auto* holder = static_cast<std::shared_ptr<WaveOutput>*>(param);
     std::shared_ptr<WaveOutput> self = std::move(*holder);
     delete holder;
@@ -115,7 +122,8 @@ DWORD WINAPI WaveOutput::ThreadProc(void* param) {
     return 0;
 }
 
-void WaveOutput::Run() {
+void WaveOutput::Run()
+{
     // Above the window thread, so painting and scanning never starve the device.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     while (!stopRequested.load()) {
@@ -134,7 +142,8 @@ void WaveOutput::Run() {
     }
 }
 
-void WaveOutput::FillBuffers() {
+void WaveOutput::FillBuffers()
+{
     for (Buffer& buffer : buffers) {
         if (buffer.queued && IsDone(buffer.header)) {
             waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));
@@ -158,7 +167,8 @@ void WaveOutput::FillBuffers() {
     }
 }
 
-size_t WaveOutput::ReadSource(int16_t* out, size_t maxFrames) {
+size_t WaveOutput::ReadSource(int16_t* out, size_t maxFrames)
+{
     size_t done = 0;
     if (headUsed < head.size()) {
         const size_t frames = std::min(maxFrames, (head.size() - headUsed) / channels);
@@ -171,7 +181,8 @@ size_t WaveOutput::ReadSource(int16_t* out, size_t maxFrames) {
     return done;
 }
 
-bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames) {
+bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames)
+{
     buffer.header = {};
     buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
     buffer.header.dwBufferLength = static_cast<DWORD>(frames * channels * sizeof(int16_t));
@@ -185,7 +196,8 @@ bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames) {
     return true;
 }
 
-void WaveOutput::CheckEnded() {
+void WaveOutput::CheckEnded()
+{
     if (!sourceEnded || drained.load()) return;
     bool allDone = true;
     for (const Buffer& buffer : buffers) {
@@ -203,13 +215,15 @@ void WaveOutput::CheckEnded() {
     if (left * 1000 < static_cast<uint64_t>(kEndLeadMs) * static_cast<uint64_t>(rate)) ended = true;
 }
 
-bool WaveOutput::SourceExhausted() {
+bool WaveOutput::SourceExhausted()
+{
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
     return guard.try_lock_for(kQueryWait) && device != nullptr && sourceEnded && !SeekOnItsWay() &&
            !stopRequested.load() && !released.load();
 }
 
-bool WaveOutput::ContinueWith(PrimedSource& next) {
+bool WaveOutput::ContinueWith(PrimedSource& next)
+{
     if (!next.decoder || next.Channels() != channels || next.Rate() != rate) return false;
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
     if (!guard.try_lock_for(kCommandWait) || device == nullptr || !sourceEnded || SeekOnItsWay() ||
@@ -232,7 +246,8 @@ bool WaveOutput::ContinueWith(PrimedSource& next) {
     return true;
 }
 
-void WaveOutput::Stop() {
+void WaveOutput::Stop()
+{
     stopRequested = true;
     if (thread.load() == nullptr) {
         CloseDevice();  // never played: nothing runs that would close it
@@ -241,7 +256,8 @@ void WaveOutput::Stop() {
     SetEvent(wake);
 }
 
-void WaveOutput::Release() {
+void WaveOutput::Release()
+{
     released = true;
     if (thread.load() == nullptr) {
         CloseDevice();
@@ -250,11 +266,13 @@ void WaveOutput::Release() {
     SetEvent(wake);
 }
 
-void WaveOutput::WaitClosed(DWORD timeoutMs) {
+void WaveOutput::WaitClosed(DWORD timeoutMs)
+{
     if (closed != nullptr) WaitForSingleObject(closed, timeoutMs);
 }
 
-void WaveOutput::CloseDevice() {
+void WaveOutput::CloseDevice()
+{
     std::lock_guard<std::timed_mutex> guard(lock);
     if (device != nullptr) {
         waveOutReset(device);
@@ -272,7 +290,8 @@ void WaveOutput::CloseDevice() {
     if (closed != nullptr) SetEvent(closed);
 }
 
-bool WaveOutput::Pause(bool pause) {
+bool WaveOutput::Pause(bool pause)
+{
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
     if (!guard.try_lock_for(kCommandWait) || device == nullptr) return false;
     if ((pause ? waveOutPause(device) : waveOutRestart(device)) != MMSYSERR_NOERROR) return false;
@@ -281,7 +300,8 @@ bool WaveOutput::Pause(bool pause) {
     return true;
 }
 
-bool WaveOutput::SeekTo(uint64_t frame) {
+bool WaveOutput::SeekTo(uint64_t frame)
+{
     // Only a playing output has a thread to apply it.
     if (thread.load() == nullptr || stopRequested.load() || released.load() ||
         WaitForSingleObject(closed, 0) == WAIT_OBJECT_0) {
@@ -295,7 +315,8 @@ bool WaveOutput::SeekTo(uint64_t frame) {
 
 // Output thread. The decoder's seek runs without the lock, so the window thread's queries and
 // pauses go on meanwhile; the device stays silent until it is done.
-void WaveOutput::ApplySeeks() {
+void WaveOutput::ApplySeeks()
+{
     while (SeekOnItsWay() && !stopRequested.load()) {
         const unsigned asked = seeksAsked.load();
         uint64_t frame = seekTarget.load();
@@ -326,7 +347,8 @@ void WaveOutput::ApplySeeks() {
 }
 
 // Under the lock: silences the device and forgets what was queued and decoded ahead.
-void WaveOutput::ResetForSeek() {
+void WaveOutput::ResetForSeek()
+{
     waveOutReset(device);
     position.Restart();
     for (Buffer& buffer : buffers) {
@@ -344,7 +366,8 @@ void WaveOutput::ResetForSeek() {
 }
 
 // Under the lock: the device counts from frame on.
-void WaveOutput::FinishSeek(uint64_t frame, bool moved) {
+void WaveOutput::FinishSeek(uint64_t frame, bool moved)
+{
     if (paused.load()) waveOutPause(device);  // paused meanwhile, on the reset device
     sourceEnded = !moved;
     baseFrame = frame;
@@ -355,7 +378,8 @@ void WaveOutput::FinishSeek(uint64_t frame, bool moved) {
     drained = false;
 }
 
-uint64_t WaveOutput::HeardFrames() {
+uint64_t WaveOutput::HeardFrames()
+{
     if (SeekOnItsWay()) return seekTarget.load();
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
     if (!guard.try_lock_for(kQueryWait) || device == nullptr || drained.load()) return lastHeard.load();
@@ -363,12 +387,14 @@ uint64_t WaveOutput::HeardFrames() {
     return lastHeard.load();
 }
 
-uint64_t WaveOutput::PlayedFrames() {
+uint64_t WaveOutput::PlayedFrames()
+{
     const uint64_t now = DevicePositionFrames();
     return now > positionOrigin ? std::min(now - positionOrigin, writtenFrames) : 0;
 }
 
-uint64_t WaveOutput::DevicePositionFrames() {
+uint64_t WaveOutput::DevicePositionFrames()
+{
     // Milliseconds, not samples: when the system converts to another device format its sample
     // counts are in that format, while time is the same in both. Devices that cannot tell time
     // answer in bytes or samples instead, in 32 bits that wrap within hours.

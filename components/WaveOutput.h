@@ -18,7 +18,8 @@ namespace audio {
 // carries the count on in 64 bits, given readings at least once per wrap.
 class PositionCounter {
 public:
-    uint64_t Extend(uint32_t reading) {
+    uint64_t Extend(uint32_t reading)
+    {
         total += static_cast<uint32_t>(reading - last);  // modulo 2^32: a wrap is a small step on
         last = reading;
         return total;
@@ -119,14 +120,14 @@ private:
     std::vector<int16_t> head;  // decoded ahead, heard before anything more from the decoder
     size_t headUsed = 0;
     HWAVEOUT device = nullptr;
-    HANDLE wake = nullptr;  // signalled by the device when a buffer is done, and by us for commands
+    HANDLE wake = nullptr;    // signalled by the device when a buffer is done, and by us for commands
     HANDLE closed = nullptr;  // set once the device is closed
     std::atomic<HANDLE> thread{nullptr};
     std::vector<Buffer> buffers;
     bool sourceEnded = false;
     PositionCounter position;
-    UINT positionUnit = 0;      // the unit the device answers in
-    uint64_t lastPosition = 0;  // frames, for when the device does not answer
+    UINT positionUnit = 0;        // the unit the device answers in
+    uint64_t lastPosition = 0;    // frames, for when the device does not answer
     uint64_t baseFrame = 0;       // source frame at which the device's position started
     uint64_t positionOrigin = 0;  // the device's position (frames) at baseFrame
     uint64_t writtenFrames = 0;   // frames queued since baseFrame

@@ -11,7 +11,8 @@ namespace {
 // the whole character (a surrogate pair) does not; such a cut moves back to the character's first
 // byte. Elsewhere half a character gives no unit or as many as the whole one, so the longest prefix
 // that fits never shows half of one.
-int StartOfCharacter(UINT codePage, const char* text, int at) {
+int StartOfCharacter(UINT codePage, const char* text, int at)
+{
     if (codePage == CP_UTF8)
         while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
     return at;
@@ -19,7 +20,8 @@ int StartOfCharacter(UINT codePage, const char* text, int at) {
 
 // Converts into at most room units; returns how many were written. The size is asked first: Wine
 // answers an overflowing UTF-8 conversion with success and a text cut inside a surrogate pair.
-int ConvertBounded(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int room) {
+int ConvertBounded(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int room)
+{
     int length = static_cast<int>(strlen(text));
     int cut = length;
     if (MultiByteToWideChar(codePage, flags, text, length, nullptr, 0) > room) {
@@ -28,8 +30,10 @@ int ConvertBounded(UINT codePage, DWORD flags, const char* text, wchar_t* buffer
         int lo = 0, hi = length;
         while (lo < hi) {
             int mid = lo + (hi - lo + 1) / 2;
-            if (MultiByteToWideChar(codePage, flags, text, mid, nullptr, 0) <= room) lo = mid;
-            else hi = mid - 1;
+            if (MultiByteToWideChar(codePage, flags, text, mid, nullptr, 0) <= room)
+                lo = mid;
+            else
+                hi = mid - 1;
         }
         cut = StartOfCharacter(codePage, text, lo);
     }
@@ -39,13 +43,15 @@ int ConvertBounded(UINT codePage, DWORD flags, const char* text, wchar_t* buffer
 
 }  // namespace
 
-void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int capacity) {
+void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int capacity)
+{
     if (!buffer || capacity <= 0) return;
     int written = text && *text && capacity > 1 ? ConvertBounded(codePage, flags, text, buffer, capacity - 1) : 0;
     wmemset(buffer + written, L'\0', capacity - written);
 }
 
-std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text) {
+std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text)
+{
     if (text.empty()) return {};
     int length = static_cast<int>(text.size());
     // A byte never gives more than one unit unless MB_COMPOSITE splits a character, so nearly every
@@ -62,7 +68,8 @@ std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text) 
     return wide;
 }
 
-int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capacity) {
+int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capacity)
+{
     if (!buffer || capacity <= 0) return 0;
     size_t count = text ? std::min(length, static_cast<size_t>(capacity - 1)) : 0;
     if (count > 0 && IS_HIGH_SURROGATE(text[count - 1])) --count;

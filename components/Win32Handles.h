@@ -20,7 +20,8 @@ public:
     explicit Owner(Handle handle = Handle(), Closer closer = Closer()) : handle(handle), closer(closer) {}
     ~Owner() { Reset(); }
     Owner(Owner&& other) noexcept : handle(other.Release()), closer(other.closer) {}
-    Owner& operator=(Owner&& other) noexcept {
+    Owner& operator=(Owner&& other) noexcept
+    {
         if (this != &other) {
             Reset(other.Release());
             closer = other.closer;
@@ -33,7 +34,8 @@ public:
     bool IsValid() const { return Closer::Holds(handle); }
     Handle Get() const { return handle; }
     Handle Release() { return std::exchange(handle, Handle()); }  // the caller owns it now
-    void Reset(Handle replacement = Handle()) {
+    void Reset(Handle replacement = Handle())
+    {
         if (IsValid()) closer.Close(handle);
         handle = replacement;
     }
@@ -129,13 +131,16 @@ inline BITMAPINFO TopDownBitmapInfo(int width, int height)
 // The pixels go with the bitmap, so it moves whole but is never released or reset apart from them.
 class DibSection {
 public:
-    DibSection(HDC reference, int width, int height) : bits(nullptr) {
+    DibSection(HDC reference, int width, int height) : bits(nullptr)
+    {
         BITMAPINFO info = TopDownBitmapInfo(width, height);
         bitmap.Reset(CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     }
-    DibSection(DibSection&& other) noexcept
-        : bitmap(std::move(other.bitmap)), bits(std::exchange(other.bits, nullptr)) {}
-    DibSection& operator=(DibSection&& other) noexcept {
+    DibSection(DibSection&& other) noexcept : bitmap(std::move(other.bitmap)), bits(std::exchange(other.bits, nullptr))
+    {
+    }
+    DibSection& operator=(DibSection&& other) noexcept
+    {
         bitmap = std::move(other.bitmap);
         bits = std::exchange(other.bits, nullptr);
         return *this;

@@ -59,8 +59,8 @@ void ReadAlbumArt(const ID3_Tag& tag)
 
 void ReadTrack(const ID3_Tag& tag)
 {
-    for (ID3_FrameID id : {ID3FID_ALBUM, ID3FID_LEADARTIST, ID3FID_COPYRIGHT, ID3FID_PUBLISHER, ID3FID_TITLE,
-                           ID3FID_YEAR})
+    for (ID3_FrameID id :
+         {ID3FID_ALBUM, ID3FID_LEADARTIST, ID3FID_COPYRIGHT, ID3FID_PUBLISHER, ID3FID_TITLE, ID3FID_YEAR})
         ReadTextFrame(tag, id);
     ReadAlbumArt(tag);
     volatile size_t fileSize = tag.GetFileSize();

@@ -93,7 +93,7 @@ bool StartCommandIntake(HWND window, const char* text, size_t maxBytes)
     if (!text) text = "";
     size_t length = 0;
     if (!FitsCommandLine(text, maxBytes, &length)) return false;  // longer than any command line
-    if (!BeginIntake()) return false;  // an intake runs: the text is dropped
+    if (!BeginIntake()) return false;                             // an intake runs: the text is dropped
 
     char* copy = static_cast<char*>(calloc(length + 2, 1));
     if (!copy) {  // no memory for the text: it is dropped

@@ -40,8 +40,8 @@ void ShowLoadFailedNotification(HWND parent, const char* technicalMessage)
     wchar_t details[500] = {};
     ConvertToWide(CP_ACP, MB_COMPOSITE, technicalMessage, details, 500);
     ShowNotification(parent, TD_ERROR_ICON, L"Orvandel's Lumetra failed to load",
-                     L"Some file(s) required to load the program are missing\nPlease reinstall the program.",
-                     details, L"Show technical details", L"Hide technical details");
+                     L"Some file(s) required to load the program are missing\nPlease reinstall the program.", details,
+                     L"Show technical details", L"Hide technical details");
 }
 
 void ShowRuntimeErrorNotification(HWND parent, const char* description)

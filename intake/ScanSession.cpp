@@ -51,4 +51,3 @@ int PlaylistCount()
     StateLock lock(stateLock);
     return scanner ? scanner->GetNoOfFiles() : 0;
 }
-

@@ -170,8 +170,8 @@ void TrackInfo::ReadOtherTags()
         FillSlot(title, 256, found.properties, {"TITLE"});
         FillYear(year, 8, found.properties);
         if (!hasArt && !found.cover.isEmpty()) {
-            hasArt = MakeCoverThumbnail(reinterpret_cast<const unsigned char*>(found.cover.data()),
-                                        found.cover.size(), artThumbnail);
+            hasArt = MakeCoverThumbnail(reinterpret_cast<const unsigned char*>(found.cover.data()), found.cover.size(),
+                                        artThumbnail);
         }
     } catch (const std::exception&) {
         // Out of memory or a broken file inside TagLib: the record keeps what id3lib gave.

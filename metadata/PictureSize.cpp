@@ -7,9 +7,18 @@
 
 namespace {
 
-unsigned BigEndian16(const unsigned char* p) { return (p[0] << 8) | p[1]; }
-unsigned LittleEndian16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-unsigned BigEndian32(const unsigned char* p) { return (unsigned(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]; }
+unsigned BigEndian16(const unsigned char* p)
+{
+    return (p[0] << 8) | p[1];
+}
+unsigned LittleEndian16(const unsigned char* p)
+{
+    return p[0] | (p[1] << 8);
+}
+unsigned BigEndian32(const unsigned char* p)
+{
+    return (unsigned(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
 long LittleEndian32(const unsigned char* p)
 {
     return static_cast<long>(static_cast<int32_t>(p[0] | (p[1] << 8) | (p[2] << 16) | (unsigned(p[3]) << 24)));
@@ -22,8 +31,14 @@ bool ReadJpegSize(const unsigned char* bytes, size_t size, unsigned& width, unsi
     while (at + 4 <= size) {
         if (bytes[at] != 0xFF) return false;
         unsigned char marker = bytes[at + 1];
-        if (marker == 0xFF) { ++at; continue; }  // fill byte
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) { at += 2; continue; }
+        if (marker == 0xFF) {
+            ++at;
+            continue;
+        }  // fill byte
+        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += 2;
+            continue;
+        }
         if (marker == 0xD9 || marker == 0xDA) return false;  // end or scan before any frame header
         unsigned length = BigEndian16(bytes + at + 2);
         if (length < 2) return false;

@@ -40,8 +40,8 @@ void CopyUnicodeText(const ID3_Field* field, wchar_t* slot, int capacity)
 }  // namespace
 
 TrackInfo::TrackInfo(const char* sourcePath)
-    : tag(nullptr), path(nullptr), title{}, artist{}, album{}, year{}, copyright{}, publisher{},
-      artThumbnail(nullptr), hasArt(false), displayTitle{}
+    : tag(nullptr), path(nullptr), title{}, artist{}, album{}, year{}, copyright{}, publisher{}, artThumbnail(nullptr),
+      hasArt(false), displayTitle{}
 {
     if (!sourcePath) sourcePath = "";
     size_t length = strlen(sourcePath);
@@ -121,6 +121,5 @@ void TrackInfo::ComposeDisplayTitle()
     const char* name = path;
     for (const char* p = path; *p; ++p)
         if (*p == '/' || *p == '\\') name = p + 1;
-    if (!GetLongNameOfShortPath(path, displayTitle, 256))
-        ConvertToWide(CP_ACP, MB_COMPOSITE, name, displayTitle, 256);
+    if (!GetLongNameOfShortPath(path, displayTitle, 256)) ConvertToWide(CP_ACP, MB_COMPOSITE, name, displayTitle, 256);
 }

@@ -86,10 +86,18 @@ void AnimateScanTitle(HWND window)
 {
     const char* title = nullptr;
     switch (tick) {
-    case 2: title = "Scanning for music files.  "; break;
-    case 8: title = "Scanning for music files.. "; break;
-    case 14: title = "Scanning for music files..."; break;
-    case 20: title = "Scanning for music files   "; break;
+    case 2:
+        title = "Scanning for music files.  ";
+        break;
+    case 8:
+        title = "Scanning for music files.. ";
+        break;
+    case 14:
+        title = "Scanning for music files...";
+        break;
+    case 20:
+        title = "Scanning for music files   ";
+        break;
     }
     if (title) SetWindowTextA(window, title);
 }

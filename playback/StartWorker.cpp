@@ -168,7 +168,8 @@ StartOutcome StartIfNothingLoaded(HWND window, int index)
     RequestStart(window, index, true);
     const unsigned mine = startSerial;
     startAnsweredSignal.wait(lock, [mine] { return Answered(mine) || !startWorkerBusy; });
-    if (startAnswered != mine) return startWorkerBusy || startSerial != mine ? StartOutcome::Superseded : StartOutcome::Failed;
+    if (startAnswered != mine)
+        return startWorkerBusy || startSerial != mine ? StartOutcome::Superseded : StartOutcome::Failed;
     return startAnsweredPlays ? StartOutcome::Started : StartOutcome::Failed;
 }
 

@@ -14,8 +14,7 @@ bool IsCompositionEnabled()
 }  // namespace
 
 GlowText::GlowText(int glowSize)
-    : theme(L"CompositedWindow::Window"),
-      glow(ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)),
+    : theme(L"CompositedWindow::Window"), glow(ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)),
       glowSize(glowSize)
 {
 }

@@ -24,8 +24,7 @@ void PaintControlLayer(Gdiplus::Graphics* graphics)
     StateLock lock(stateLock);
     graphics->Clear(Gdiplus::Color(0xFF000000));
     shownProgressWidth = -1;  // the seek bar is drawn afresh, without its progress
-    if (engine && engine->ActiveSound)
-        playPauseButton = engine->ActiveSound->QueryPaused() ? playButton : pauseButton;
+    if (engine && engine->ActiveSound) playPauseButton = engine->ActiveSound->QueryPaused() ? playButton : pauseButton;
 
     DrawButton(playPauseButton, graphics);
     DrawButton(nextButton, graphics);

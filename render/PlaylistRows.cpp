@@ -16,7 +16,7 @@ unsigned rowsVersion = 0;
 namespace {
 
 const DWORD kRowTextFormat = DT_NOPREFIX | DT_WORD_ELLIPSIS;  // left, top, one line
-const int kRowsBeforeView = kRowSlots / 2 - 2;  // a long list's window is centred on the view
+const int kRowsBeforeView = kRowSlots / 2 - 2;                // a long list's window is centred on the view
 
 // The file each published slot was rendered from, to tell when the list changed under it.
 std::string rowPaths[kRowSlots];

@@ -50,9 +50,9 @@ struct ComposedView {
     unsigned serial = 0;        // counts compositions
     unsigned tintedSerial = 0;  // the composition `tinted` was made from
     DWORD tint = 0;
-    unsigned tintedRows = 0;    // bit r: row r of `tinted` is made
-    unsigned onWindow = ~0u;    // the composition last copied to the window
-    int tintedRowOnWindow = -1; // the row tinted on the window since then
+    unsigned tintedRows = 0;     // bit r: row r of `tinted` is made
+    unsigned onWindow = ~0u;     // the composition last copied to the window
+    int tintedRowOnWindow = -1;  // the row tinted on the window since then
 };
 ComposedView composed;
 
@@ -372,7 +372,8 @@ void ScrollPlaylistByKey(HWND window, WPARAM key)
         break;
     case VK_NEXT:
         if (canGoDown)
-            ScrollListTo(window, scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
+            ScrollListTo(window,
+                         scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
         break;
     case VK_HOME:
         if (canGoUp) ScrollListTo(window, 0);

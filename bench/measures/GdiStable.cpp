@@ -53,8 +53,10 @@ struct Stepper {
     {
         if (index + direction < 0 || index + direction >= kTrackCount) direction = -direction;
         index += direction;
-        if (direction > 0) PlayNextTrack(window);
-        else PlayPreviousTrack(window);
+        if (direction > 0)
+            PlayNextTrack(window);
+        else
+            PlayPreviousTrack(window);
         WaitForStarts();  // the file opens on the start worker
     }
 };

@@ -52,9 +52,8 @@ TEST(Measure, PlaylistFrame)
     MemoryDC source(windowDC);
     DibSection view(windowDC, 350, kVisibleListHeight);
     Selection selection(source.Get(), view.Get());
-    double blit = MedianMicroseconds([&](int) {
-        BitBlt(windowDC, 0, 0, 350, kVisibleListHeight, source.Get(), 0, 0, SRCCOPY);
-    });
+    double blit =
+        MedianMicroseconds([&](int) { BitBlt(windowDC, 0, 0, 350, kVisibleListHeight, source.Get(), 0, 0, SRCCOPY); });
 
     double easing = MedianMicroseconds([&](int i) {
         if (i % 12 == 0) {  // a fresh row step every dozen ticks, so every tick moves the view

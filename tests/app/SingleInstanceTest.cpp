@@ -48,8 +48,8 @@ struct FakeRunningInstance {
         windowClass.hInstance = GetModuleHandleA(nullptr);
         windowClass.lpszClassName = "OrvandelLumetraV3";
         RegisterClassA(&windowClass);
-        window = CreateWindowA("OrvandelLumetraV3", "Orvandel's Lumetra", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        window = CreateWindowA("OrvandelLumetraV3", "Orvandel's Lumetra", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
         ShowWindow(window, SW_SHOWNORMAL);
     }
     ~FakeRunningInstance() { DestroyWindow(window); }
@@ -136,10 +136,12 @@ TEST(SingleInstance, RealSecondLaunchHandsItsTextToTheFirst)
 
     // The first instance scanned the forwarded text and tells that it found nothing to play.
     HWND dialog = nullptr;
-    bool told = WaitFor([&] {
-        dialog = FindWindowA("#32770", "Lumetra.exe");
-        return dialog && HasText(DialogTexts(dialog), L"Can't play given file(s)");
-    }, 30000);
+    bool told = WaitFor(
+        [&] {
+            dialog = FindWindowA("#32770", "Lumetra.exe");
+            return dialog && HasText(DialogTexts(dialog), L"Can't play given file(s)");
+        },
+        30000);
     ASSERT_TRUE(told);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 
@@ -172,12 +174,14 @@ TEST(ExitCode, IsZeroWhenClosedWhileAScanRuns)
 
     ChildProcess player(PlayerCommand(items), folder.c_str());
     HWND window = nullptr;
-    bool scanning = WaitFor([&] {
-        window = FindWindowA("OrvandelLumetraV3", nullptr);
-        char title[64] = {};
-        if (window) GetWindowTextA(window, title, sizeof title);
-        return strncmp(title, "Scanning for music files", 24) == 0;
-    }, 30000);
+    bool scanning = WaitFor(
+        [&] {
+            window = FindWindowA("OrvandelLumetraV3", nullptr);
+            char title[64] = {};
+            if (window) GetWindowTextA(window, title, sizeof title);
+            return strncmp(title, "Scanning for music files", 24) == 0;
+        },
+        30000);
     ASSERT_TRUE(scanning);
     ULONGLONG closed = GetTickCount64();
     PostMessageA(window, WM_CLOSE, 0, 0);

@@ -155,10 +155,12 @@ protected:
         ChildProcess player("\"" + folder + "\\Lumetra.exe\"");
         ASSERT_TRUE(player.Started());
         HWND dialog = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-            dialog = FindWindowA("#32770", "Lumetra.exe");
-            return dialog && IsWindowVisible(dialog);
-        }, 30000));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                dialog = FindWindowA("#32770", "Lumetra.exe");
+                return dialog && IsWindowVisible(dialog);
+            },
+            30000));
         HWND toggle = WaitForControl(dialog, L"Show technical details", 30000);
         ASSERT_NE(toggle, nullptr);
         SendMessageW(toggle, BM_CLICK, 0, 0);
@@ -173,7 +175,8 @@ protected:
     bool MentionsFile(const std::vector<std::wstring>& texts, const wchar_t* name)
     {
         for (const std::wstring& t : texts)
-            if (t.find(name) != std::wstring::npos && t != L"Some file(s) required to load the program are missing\nPlease reinstall the program.")
+            if (t.find(name) != std::wstring::npos &&
+                t != L"Some file(s) required to load the program are missing\nPlease reinstall the program.")
                 return true;
         return false;
     }
@@ -191,7 +194,8 @@ TEST_F(BrokenInstall, MissingNextButtonIsReportedAndEndsWithOne)
     ASSERT_NO_FATAL_FAILURE(RunAndReadFailure(texts, exitCode));
     EXPECT_EQ(exitCode, 1u);
     EXPECT_TRUE(HasText(texts, L"Orvandel's Lumetra failed to load"));
-    EXPECT_TRUE(HasText(texts, L"Some file(s) required to load the program are missing\nPlease reinstall the program."));
+    EXPECT_TRUE(
+        HasText(texts, L"Some file(s) required to load the program are missing\nPlease reinstall the program."));
     EXPECT_TRUE(HasText(texts, L"Hide technical details"));  // the details were opened by their toggle
     EXPECT_TRUE(MentionsFile(texts, L"Next.mtx"));
 }

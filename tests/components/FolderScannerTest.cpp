@@ -19,24 +19,32 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-void Touch(const std::string& path) { EXPECT_TRUE(WriteFileBytes(path, "", 0)) << path; }
+void Touch(const std::string& path)
+{
+    EXPECT_TRUE(WriteFileBytes(path, "", 0)) << path;
+}
 
 class FolderScannerTest : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         for (const char* extension : {"mp3", "OGG", "Flac"}) scanner.AddFilter(extension);  // any case matches
     }
     void TearDown() override { RemoveTree(folder); }
 
     // Makes the files, and the folders named with a trailing backslash, relative to the test folder.
-    void Make(const Names& names) {
+    void Make(const Names& names)
+    {
         for (const std::string& name : names) {
-            if (name.back() == '\\') CreateDirectoryA((folder + "\\" + name).c_str(), nullptr);
-            else Touch(folder + "\\" + name);
+            if (name.back() == '\\')
+                CreateDirectoryA((folder + "\\" + name).c_str(), nullptr);
+            else
+                Touch(folder + "\\" + name);
         }
     }
     // The list, relative to the test folder.
-    Names Listed() {
+    Names Listed()
+    {
         Names names;
         for (int i = 0; i < scanner.GetNoOfFiles(); ++i) names.push_back(scanner.GetFileName(i) + folder.size() + 1);
         return names;
@@ -46,17 +54,19 @@ protected:
     FolderScanner scanner;
 };
 
-TEST_F(FolderScannerTest, ListsOwnMatchingFilesInNaturalOrderThenEachSubfolderTheSameWay) {
+TEST_F(FolderScannerTest, ListsOwnMatchingFilesInNaturalOrderThenEachSubfolderTheSameWay)
+{
     Make({"Track 10.mp3", "track 2.mp3", "Track 1.MP3", "Track 02b.mp3", "b.flac", "A.ogg", "notes.txt", "mp3",
           "song.mp3.txt", "Disc 10\\", "Disc 2\\", "Disc 2\\Bonus\\", "Empty\\", "Disc 10\\1.mp3",
           "Disc 2\\Bonus\\x.mp3", "Disc 2\\y.ogg", "Disc 2\\1.mp3"});
     EXPECT_TRUE(scanner.Scan(folder.c_str()));
-    EXPECT_EQ((Names{"A.ogg", "b.flac", "Track 1.MP3", "track 2.mp3", "Track 02b.mp3", "Track 10.mp3",
-                     "Disc 2\\1.mp3", "Disc 2\\y.ogg", "Disc 2\\Bonus\\x.mp3", "Disc 10\\1.mp3"}),
+    EXPECT_EQ((Names{"A.ogg", "b.flac", "Track 1.MP3", "track 2.mp3", "Track 02b.mp3", "Track 10.mp3", "Disc 2\\1.mp3",
+                     "Disc 2\\y.ogg", "Disc 2\\Bonus\\x.mp3", "Disc 10\\1.mp3"}),
               Listed());
 }
 
-TEST_F(FolderScannerTest, EachScanAppendsWhatItsPathNames) {
+TEST_F(FolderScannerTest, EachScanAppendsWhatItsPathNames)
+{
     Make({"one.flac", "readme.txt"});
     EXPECT_TRUE(scanner.Scan((folder + "\\one.flac").c_str()));
     EXPECT_FALSE(scanner.Scan((folder + "\\readme.txt").c_str()));
@@ -68,7 +78,8 @@ TEST_F(FolderScannerTest, EachScanAppendsWhatItsPathNames) {
     EXPECT_EQ((Names{"one.flac", "one.flac"}), Listed());
 }
 
-TEST_F(FolderScannerTest, IndexesOutsideTheListGiveNullAndCleanMemoryKeepsTheFilters) {
+TEST_F(FolderScannerTest, IndexesOutsideTheListGiveNullAndCleanMemoryKeepsTheFilters)
+{
     Make({"a.mp3", "b.txt"});
     scanner.Scan(folder.c_str());
     for (int outside : {-1, 1, INT_MAX, INT_MIN}) EXPECT_EQ(nullptr, scanner.GetFileName(outside)) << outside;
@@ -81,7 +92,8 @@ TEST_F(FolderScannerTest, IndexesOutsideTheListGiveNullAndCleanMemoryKeepsTheFil
 
 // Forty folders of fifty files scanned fifty times over, read meanwhile by another thread. Wine
 // makes each new file cost a look through its whole folder, hence small folders and rounds.
-TEST_F(FolderScannerTest, HundredThousandFilesListInOrderWhileAnotherThreadReads) {
+TEST_F(FolderScannerTest, HundredThousandFilesListInOrderWhileAnotherThreadReads)
+{
     const int kFiles = 100000;
     for (int d = 40; d >= 1; --d) {  // made backwards: the order must come from the scanner
         const std::string disc = folder + "\\Disc " + std::to_string(d);
@@ -89,7 +101,8 @@ TEST_F(FolderScannerTest, HundredThousandFilesListInOrderWhileAnotherThreadReads
         for (int t = 50; t >= 1; --t) Touch(disc + "\\Track " + std::to_string(t) + ".mp3");
     }
     auto expectedName = [&](int i) {
-        return folder + "\\Disc " + std::to_string(i % 2000 / 50 + 1) + "\\Track " + std::to_string(i % 50 + 1) + ".mp3";
+        return folder + "\\Disc " + std::to_string(i % 2000 / 50 + 1) + "\\Track " + std::to_string(i % 50 + 1) +
+               ".mp3";
     };
     std::atomic<bool> done{false};
     std::atomic<int> faults{0}, partialReads{0};
@@ -118,7 +131,8 @@ TEST_F(FolderScannerTest, HundredThousandFilesListInOrderWhileAnotherThreadReads
 }
 
 // A name the ANSI code page cannot say is reached by its short name, which every ANSI call opens.
-TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMatchedByTheirLongOnes) {
+TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMatchedByTheirLongOnes)
+{
     std::wstring root(folder.begin(), folder.end());
     const std::vector<std::wstring> made = {L"Caf\u00E9.mp3", L"\u041A\u0438\u043D\u043E.mp3",
                                             L"\u65E5\u672C\u8A9E.flac", L"\u041F\u0430\u043F\u043A\u0430\\x.ogg"};
@@ -139,8 +153,7 @@ TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMa
         const char* path = scanner.GetFileName(i);
         EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(path)) << path;
         wchar_t name[256] = {};
-        if (!GetLongNameOfShortPath(path, name, 256))
-            ConvertToWide(CP_ACP, 0, PathFindFileNameA(path), name, 256);
+        if (!GetLongNameOfShortPath(path, name, 256)) ConvertToWide(CP_ACP, 0, PathFindFileNameA(path), name, 256);
         shown.push_back(name);
     }
     EXPECT_EQ(L"x.ogg", shown.back());  // the subfolder, itself reached by its short name, comes last
@@ -150,7 +163,8 @@ TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMa
     EXPECT_EQ(expected, shown);
 }
 
-TEST(FolderScannerLinks, OnlyLinksAndJunctionsAreNotFollowed) {
+TEST(FolderScannerLinks, OnlyLinksAndJunctionsAreNotFollowed)
+{
     struct Case {
         DWORD attributes;
         DWORD tag;

@@ -13,7 +13,8 @@ protected:
     std::wstring red;
 };
 
-TEST_F(ImageObjectTest, DrawsScaledToItsRectangleButShowsOnlyTheLeftPartOfAWideImage) {
+TEST_F(ImageObjectTest, DrawsScaledToItsRectangleButShowsOnlyTheLeftPartOfAWideImage)
+{
     ImageObject square(red.c_str(), 5, 5, 20, 20);
     square.Draw(&graphics);
     EXPECT_EQ(kRed, At(6, 6));
@@ -35,7 +36,8 @@ struct CountedBitmap : Gdiplus::Bitmap {
     int& deletions;
 };
 
-TEST_F(ImageObjectTest, SetImageLendsTheImageAndReleaseImageLeavesItToItsOwner) {
+TEST_F(ImageObjectTest, SetImageLendsTheImageAndReleaseImageLeavesItToItsOwner)
+{
     int deletions = 0;
     CountedBitmap lent(deletions);
     Gdiplus::Graphics(&lent).Clear(Gdiplus::Color(kBlue));
@@ -51,7 +53,8 @@ TEST_F(ImageObjectTest, SetImageLendsTheImageAndReleaseImageLeavesItToItsOwner) 
     EXPECT_EQ(0, deletions);
 }
 
-TEST_F(ImageObjectTest, FilesThatAreMissingOrNotPngThrowAMessageNamingThem) {
+TEST_F(ImageObjectTest, FilesThatAreMissingOrNotPngThrowAMessageNamingThem)
+{
     ASSERT_TRUE(WriteFileBytes(folder + "\\Text.mtx", "not a picture at all", 20));
     ASSERT_TRUE(WriteFileBytes(folder + "\\Empty.mtx", "", 0));
     const char header[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR";  // a signature and nothing decodable
@@ -67,7 +70,8 @@ TEST_F(ImageObjectTest, FilesThatAreMissingOrNotPngThrowAMessageNamingThem) {
     }
 }
 
-TEST_F(ImageObjectTest, LoadingKeepsNoFileOpenAndDrawingLeaksNoGdiObjects) {
+TEST_F(ImageObjectTest, LoadingKeepsNoFileOpenAndDrawingLeaksNoGdiObjects)
+{
     ImageObject object(red.c_str(), 0, 0, 30, 30);
     EXPECT_TRUE(DeleteFileW(red.c_str())) << "the loaded file is still open";
     HDC screen = GetDC(nullptr);

@@ -26,18 +26,21 @@ const CaptureFormat kCdStereo = {44100, 2};
 
 class PlaybackEngineTest : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_GT(waveOutGetNumDevs(), 0u) << "no waveOut device: run the tests through scripts/wine-test.sh";
         captureStart = CaptureSize();
     }
 
     bool Start(const char* name) { return engine.StartPlaying(MediaPath(name).c_str()); }
-    bool WaitForEnd(int timeoutMs) {
+    bool WaitForEnd(int timeoutMs)
+    {
         PlaybackSound* sound = engine.ActiveSound;
         return WaitFor([sound] { return sound->HasEnded(); }, timeoutMs);
     }
     // Lets go of the active sound the way the player does.
-    void ReleaseActive() {
+    void ReleaseActive()
+    {
         engine.ActiveSound->StopSound();
         engine.ActiveSound->ReleaseSound();
         engine.ActiveSound = nullptr;
@@ -56,7 +59,8 @@ struct FormatCase {
 
 class EveryFormatTest : public PlaybackEngineTest, public testing::WithParamInterface<FormatCase> {};
 
-TEST_P(EveryFormatTest, PlaysItsToneAtItsRateAndLength) {
+TEST_P(EveryFormatTest, PlaysItsToneAtItsRateAndLength)
+{
     const FormatCase& c = GetParam();
     ASSERT_TRUE(Start(c.file));
     const StreamFormat format = engine.ActiveSound->GetStreamSource()->GetStreamFormat();
@@ -65,8 +69,8 @@ TEST_P(EveryFormatTest, PlaysItsToneAtItsRateAndLength) {
     // Exact to a few ms: the VBR files' quiet ends would fool a length guessed from the first
     // frame. A file without an info header is counted in the background, so that one settles.
     PlaybackSound* sound = engine.ActiveSound;
-    EXPECT_TRUE(WaitFor([&] { return sound->LengthMs() + 5 >= c.lengthMs && sound->LengthMs() <= c.lengthMs + 5; },
-                        30000))
+    EXPECT_TRUE(
+        WaitFor([&] { return sound->LengthMs() + 5 >= c.lengthMs && sound->LengthMs() <= c.lengthMs + 5; }, 30000))
         << sound->LengthMs();
     EXPECT_STREQ(engine.GetPlayTime(), c.time);
     if (c.tone == 0) return;
@@ -80,36 +84,36 @@ TEST_P(EveryFormatTest, PlaysItsToneAtItsRateAndLength) {
     EXPECT_LT(ToneAmplitude(heard, c.rate, c.tone), 0.56);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PlaybackEngine, EveryFormatTest,
-    testing::Values(FormatCase{"tone-440.mp3", 44100, 2, 440, 3000, L"0:03"},
-                    FormatCase{"tone-550-vbr.mp3", 44100, 2, 550, 3000, L"0:03"},
-                    FormatCase{"tone-1650-vbr-noinfo.mp3", 44100, 2, 1650, 3030, L"0:03"},
-                    FormatCase{"tone-660.ogg", 48000, 2, 660, 3000, L"0:03"},
-                    FormatCase{"tone-770.flac", 44100, 2, 770, 1000, L"0:01"},
-                    FormatCase{"tone-880-24bit.flac", 48000, 2, 880, 1000, L"0:01"},
-                    FormatCase{"tone-990-mono.mp3", 22050, 1, 990, 1000, L"0:01"},
-                    FormatCase{"tone-1100-mono.ogg", 22050, 1, 1100, 1000, L"0:01"},
-                    FormatCase{"tone-1210-mono.flac", 32000, 1, 1210, 1000, L"0:01"},
-                    FormatCase{"ogg-1320.mp3", 44100, 2, 1320, 1000, L"0:01"},
-                    FormatCase{"tone-1430-id3.flac", 44100, 2, 1430, 1000, L"0:01"},
-                    FormatCase{"tone-1540-id3.mp3", 44100, 2, 1540, 1000, L"0:01"},
-                    FormatCase{"silence-1h02m03s.flac", 8000, 1, 0, 3723400, L"1:02:03"}),
-    [](const testing::TestParamInfo<FormatCase>& info) {
-        std::string name = info.param.file;
-        for (char& ch : name) ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(PlaybackEngine, EveryFormatTest,
+                         testing::Values(FormatCase{"tone-440.mp3", 44100, 2, 440, 3000, L"0:03"},
+                                         FormatCase{"tone-550-vbr.mp3", 44100, 2, 550, 3000, L"0:03"},
+                                         FormatCase{"tone-1650-vbr-noinfo.mp3", 44100, 2, 1650, 3030, L"0:03"},
+                                         FormatCase{"tone-660.ogg", 48000, 2, 660, 3000, L"0:03"},
+                                         FormatCase{"tone-770.flac", 44100, 2, 770, 1000, L"0:01"},
+                                         FormatCase{"tone-880-24bit.flac", 48000, 2, 880, 1000, L"0:01"},
+                                         FormatCase{"tone-990-mono.mp3", 22050, 1, 990, 1000, L"0:01"},
+                                         FormatCase{"tone-1100-mono.ogg", 22050, 1, 1100, 1000, L"0:01"},
+                                         FormatCase{"tone-1210-mono.flac", 32000, 1, 1210, 1000, L"0:01"},
+                                         FormatCase{"ogg-1320.mp3", 44100, 2, 1320, 1000, L"0:01"},
+                                         FormatCase{"tone-1430-id3.flac", 44100, 2, 1430, 1000, L"0:01"},
+                                         FormatCase{"tone-1540-id3.mp3", 44100, 2, 1540, 1000, L"0:01"},
+                                         FormatCase{"silence-1h02m03s.flac", 8000, 1, 0, 3723400, L"1:02:03"}),
+                         [](const testing::TestParamInfo<FormatCase>& info) {
+                             std::string name = info.param.file;
+                             for (char& ch : name) ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
 
-TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSoundPlaying) {
+TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSoundPlaying)
+{
     EXPECT_STREQ(engine.GetPlayTime(), L"[N/A]");
     EXPECT_EQ(engine.GetPlayPos(), 0.0f);
     EXPECT_FALSE(engine.Seek(0.5f));
     EXPECT_FALSE(engine.StartPlaying(nullptr));
     EXPECT_FALSE(Start("no-such-file.mp3"));
     EXPECT_FALSE(Start("demo"));  // a folder
-    for (const char* name : {"empty.mp3", "truncated.mp3", "truncated.ogg", "truncated.flac", "random.mp3",
-                             "text.mp3"}) {
+    for (const char* name :
+         {"empty.mp3", "truncated.mp3", "truncated.ogg", "truncated.flac", "random.mp3", "text.mp3"}) {
         EXPECT_FALSE(Start(name)) << name;
     }
     EXPECT_EQ(engine.ActiveSound, nullptr);
@@ -122,10 +126,13 @@ TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSound
 }
 
 // The libraries' own file opening would take the path for UTF-8; it is in the ANSI code page.
-TEST_F(PlaybackEngineTest, FilesCutShortPlayWhatTheyHaveAndEndEvenUnderAnAnsiPath) {
+TEST_F(PlaybackEngineTest, FilesCutShortPlayWhatTheyHaveAndEndEvenUnderAnAnsiPath)
+{
     // mp3 and ogg count what is there; flac believes its stream info.
-    const struct { const char* file; uint32_t minMs, maxMs; } cases[] = {
-        {"cut-440.mp3", 1300, 1700}, {"cut-660.ogg", 900, 2000}, {"cut-770.flac", 1000, 1000}};
+    const struct {
+        const char* file;
+        uint32_t minMs, maxMs;
+    } cases[] = {{"cut-440.mp3", 1300, 1700}, {"cut-660.ogg", 900, 2000}, {"cut-770.flac", 1000, 1000}};
     const std::string folder = MakeTempFolder("caf\xe9");
     for (const auto& c : cases) {
         const std::string path = folder + "\\" + c.file;
@@ -139,7 +146,8 @@ TEST_F(PlaybackEngineTest, FilesCutShortPlayWhatTheyHaveAndEndEvenUnderAnAnsiPat
     RemoveTree(folder);
 }
 
-TEST_F(PlaybackEngineTest, PositionFollowsWhatIsHeardAndPauseHoldsIt) {
+TEST_F(PlaybackEngineTest, PositionFollowsWhatIsHeardAndPauseHoldsIt)
+{
     ASSERT_TRUE(Start("tone-440.mp3"));
     // Past the start, where the device takes in a burst to fill its buffers.
     ASSERT_TRUE(WaitFor([&] { return engine.GetPlayPos() > 0.25f; }, 30000));
@@ -161,7 +169,8 @@ TEST_F(PlaybackEngineTest, PositionFollowsWhatIsHeardAndPauseHoldsIt) {
 }
 
 // A reset device starts again on its next buffer; the engine must keep it paused.
-TEST_F(PlaybackEngineTest, SeekWhilePausedStaysPaused) {
+TEST_F(PlaybackEngineTest, SeekWhilePausedStaysPaused)
+{
     ASSERT_TRUE(Start("tone-440.mp3"));
     ASSERT_TRUE(WaitFor([&] { return engine.GetPlayPos() > 0.1f; }, 30000));
     ASSERT_TRUE(engine.Pause(true));
@@ -178,7 +187,8 @@ class SeekTest : public PlaybackEngineTest, public testing::WithParamInterface<c
 
 // The file steps through 500, 600, 700 and 800 Hz, 0.75 s each; 0.85 of it is 0.45 s before the
 // end. After the seek the capture must go straight from the first step to 0.45 s of the last.
-TEST_P(SeekTest, LandsWhereAsked) {
+TEST_P(SeekTest, LandsWhereAsked)
+{
     ASSERT_TRUE(Start(GetParam()));
     ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(100), 30000));
     const uint64_t seekedAt = CaptureSize();
@@ -197,7 +207,8 @@ TEST_P(SeekTest, LandsWhereAsked) {
 INSTANTIATE_TEST_SUITE_P(PlaybackEngine, SeekTest, testing::Values("steps.mp3", "steps.ogg", "steps.flac"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param + 6); });
 
-TEST_F(PlaybackEngineTest, EndsAfterEverySamplePlayedOnceAndCanBeSentBack) {
+TEST_F(PlaybackEngineTest, EndsAfterEverySamplePlayedOnceAndCanBeSentBack)
+{
     ASSERT_TRUE(Start("tone-990-mono.mp3"));
     EXPECT_FALSE(engine.ActiveSound->HasEnded());
     ASSERT_TRUE(WaitForEnd(20000));
@@ -214,7 +225,8 @@ TEST_F(PlaybackEngineTest, EndsAfterEverySamplePlayedOnceAndCanBeSentBack) {
     EXPECT_TRUE(WaitForEnd(20000));
 }
 
-TEST_F(PlaybackEngineTest, AnEndedFlacCanBeSentBackToo) {
+TEST_F(PlaybackEngineTest, AnEndedFlacCanBeSentBackToo)
+{
     ASSERT_TRUE(Start("tone-770.flac"));
     ASSERT_TRUE(WaitForEnd(20000));
     EXPECT_TRUE(engine.Seek(0.5f));
@@ -222,7 +234,8 @@ TEST_F(PlaybackEngineTest, AnEndedFlacCanBeSentBackToo) {
     EXPECT_TRUE(WaitForEnd(20000));
 }
 
-TEST_F(PlaybackEngineTest, StartingAnotherFileEndsTheFirst) {
+TEST_F(PlaybackEngineTest, StartingAnotherFileEndsTheFirst)
+{
     ASSERT_TRUE(Start("tone-440.mp3"));
     PlaybackSound* first = engine.ActiveSound;
     ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(300), 30000));
@@ -235,12 +248,14 @@ TEST_F(PlaybackEngineTest, StartingAnotherFileEndsTheFirst) {
     // within the bound below, the first file would still be playing then had it not been stopped.
     std::vector<float> heard;
     size_t firstNew = 0;
-    const bool arrived = WaitFor([&] {
-        heard = ReadCapture(kCdStereo, switchedAt);
-        const auto track = ToneTrack(heard, 44100, {440, 770}, 20);
-        firstNew = std::find(track.begin(), track.end(), 770) - track.begin();
-        return firstNew < track.size() && heard.size() >= (firstNew + 650 / 20) * 882;
-    }, 30000);
+    const bool arrived = WaitFor(
+        [&] {
+            heard = ReadCapture(kCdStereo, switchedAt);
+            const auto track = ToneTrack(heard, 44100, {440, 770}, 20);
+            firstNew = std::find(track.begin(), track.end(), 770) - track.begin();
+            return firstNew < track.size() && heard.size() >= (firstNew + 650 / 20) * 882;
+        },
+        30000);
     ASSERT_TRUE(arrived) << "the second file never came";
     printf("second file heard %zu ms after the switch\n", firstNew * 20);
     ASSERT_LT(firstNew * 20, 1500u) << "the second file came late";
@@ -253,7 +268,8 @@ TEST_F(PlaybackEngineTest, StartingAnotherFileEndsTheFirst) {
 
 // Each start of an mp3 without an info header reads the whole file for its length. The next start
 // calls that read off, so going through a folder of audiobooks never piles reads up.
-TEST_F(PlaybackEngineTest, TheNextStartCallsOffTheLengthCountOfAnMp3WithoutAnInfoHeader) {
+TEST_F(PlaybackEngineTest, TheNextStartCallsOffTheLengthCountOfAnMp3WithoutAnInfoHeader)
+{
     // The second is ready before the first starts, so it follows within microseconds.
     // Its frames vary in size, so only the count gives its length.
     PreparedSound* next = engine.PrepareSound(MediaPath("tone-1650-vbr-noinfo.mp3").c_str());
@@ -267,7 +283,8 @@ TEST_F(PlaybackEngineTest, TheNextStartCallsOffTheLengthCountOfAnMp3WithoutAnInf
     ReleaseActive();
 }
 
-TEST_F(PlaybackEngineTest, ReleaseOnAnotherThreadWhileTheWindowThreadAsksLeavesNoDeviceOpen) {
+TEST_F(PlaybackEngineTest, ReleaseOnAnotherThreadWhileTheWindowThreadAsksLeavesNoDeviceOpen)
+{
     ASSERT_TRUE(Start("tone-440.mp3"));
     std::atomic<bool> done{false};
     std::thread worker([&] {
@@ -294,16 +311,19 @@ TEST_F(PlaybackEngineTest, ReleaseOnAnotherThreadWhileTheWindowThreadAsksLeavesN
     // An open device keeps delivering, if only silence: with every sound let go the capture rests.
     uint64_t last = CaptureSize();
     DWORD restingSince = GetTickCount();
-    EXPECT_TRUE(WaitFor([&] {
-        if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
-        last = CaptureSize();
-        restingSince = GetTickCount();
-        return false;
-    }, 30000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
+            last = CaptureSize();
+            restingSince = GetTickCount();
+            return false;
+        },
+        30000));
 }
 
 // The bytes of a file from byte offset from on.
-std::vector<unsigned char> ReadBytes(const std::string& path, uint64_t from = 0) {
+std::vector<unsigned char> ReadBytes(const std::string& path, uint64_t from = 0)
+{
     std::vector<unsigned char> bytes;
     FILE* file = fopen(path.c_str(), "rb");
     if (file == nullptr) return bytes;
@@ -317,7 +337,8 @@ std::vector<unsigned char> ReadBytes(const std::string& path, uint64_t from = 0)
 }
 
 // Raw 16-bit samples: a generated raw file, or the capture from byte offset from on.
-std::vector<int16_t> ReadSamples(const std::string& path, uint64_t from = 0) {
+std::vector<int16_t> ReadSamples(const std::string& path, uint64_t from = 0)
+{
     const std::vector<unsigned char> bytes = ReadBytes(path, from);
     std::vector<int16_t> samples(bytes.size() / 2);
     if (!samples.empty()) memcpy(samples.data(), bytes.data(), samples.size() * 2);
@@ -334,7 +355,8 @@ class GaplessTest : public PlaybackEngineTest, public testing::WithParamInterfac
 
 // One sweep cut in two at a sample inside a block: played in a row the way the playback timer does
 // (the end is told, the next file starts), the halves must give back the sweep whole.
-TEST_P(GaplessTest, TracksOfOneFormatFollowEachOtherWithoutAGap) {
+TEST_P(GaplessTest, TracksOfOneFormatFollowEachOtherWithoutAGap)
+{
     const GaplessCase& c = GetParam();
     const std::vector<int16_t> whole = ReadSamples(MediaPath("gapless-whole.raw"));
     ASSERT_GT(whole.size(), 200000u);
@@ -378,7 +400,8 @@ INSTANTIATE_TEST_SUITE_P(PlaybackEngine, GaplessTest,
                              return std::string(info.param.bitExact ? "flac" : "mp3");
                          });
 
-TEST_F(PlaybackEngineTest, ReleaseWithoutStopLetsTheLastSamplesPlayOut) {
+TEST_F(PlaybackEngineTest, ReleaseWithoutStopLetsTheLastSamplesPlayOut)
+{
     ASSERT_TRUE(Start("tone-770.flac"));
     ASSERT_TRUE(WaitForEnd(20000));
     engine.ActiveSound->ReleaseSound();  // what the player does when the only file has ended
@@ -386,19 +409,22 @@ TEST_F(PlaybackEngineTest, ReleaseWithoutStopLetsTheLastSamplesPlayOut) {
     // The device closes once the tail has played: then the capture rests.
     uint64_t last = CaptureSize();
     DWORD restingSince = GetTickCount();
-    ASSERT_TRUE(WaitFor([&] {
-        if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
-        last = CaptureSize();
-        restingSince = GetTickCount();
-        return false;
-    }, 30000));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
+            last = CaptureSize();
+            restingSince = GetTickCount();
+            return false;
+        },
+        30000));
     const auto track = ToneTrack(ReadCapture(kCdStereo, captureStart), 44100, {770}, 20);
     EXPECT_NEAR(std::count(track.begin(), track.end(), 770), 50, 2);
 }
 
 // Page CRC of Ogg: CRC-32 with polynomial 0x04c11db7, most significant bit first, over the page
 // with its CRC field zeroed.
-void FixOggPageCrc(std::vector<unsigned char>& file, size_t pageStart, size_t pageSize) {
+void FixOggPageCrc(std::vector<unsigned char>& file, size_t pageStart, size_t pageSize)
+{
     for (int i = 22; i < 26; ++i) file[pageStart + i] = 0;
     uint32_t crc = 0;
     for (size_t i = pageStart; i < pageStart + pageSize; ++i) {
@@ -409,7 +435,8 @@ void FixOggPageCrc(std::vector<unsigned char>& file, size_t pageStart, size_t pa
 }
 
 // A header's claims size the output; only mono and stereo at 8 to 384 kHz are believed.
-TEST_F(PlaybackEngineTest, OggHeadersClaimingOtherRatesOrChannelsAreRefused) {
+TEST_F(PlaybackEngineTest, OggHeadersClaimingOtherRatesOrChannelsAreRefused)
+{
     const std::vector<unsigned char> bytes = ReadBytes(MediaPath("tone-660.ogg"));
     // The first page holds only the identification header: rate at 12, channels at 11.
     ASSERT_GT(bytes.size(), 100u);
@@ -420,16 +447,20 @@ TEST_F(PlaybackEngineTest, OggHeadersClaimingOtherRatesOrChannelsAreRefused) {
     const size_t header = 27 + segments;
     ASSERT_EQ(memcmp(&bytes[header + 1], "vorbis", 6), 0);
 
-    const struct { uint32_t rate; unsigned char channels; bool plays; } cases[] = {
-        {48000, 2, true}, {8000, 2, true}, {7999, 2, false}, {384001, 2, false}, {0x7fffffff, 2, false},
-        {48000, 3, false}};
+    const struct {
+        uint32_t rate;
+        unsigned char channels;
+        bool plays;
+    } cases[] = {{48000, 2, true},   {8000, 2, true},        {7999, 2, false},
+                 {384001, 2, false}, {0x7fffffff, 2, false}, {48000, 3, false}};
     const std::string folder = MakeTempFolder("lying-ogg");
     for (const auto& c : cases) {
         std::vector<unsigned char> patched = bytes;
         patched[header + 11] = c.channels;
         for (int i = 0; i < 4; ++i) patched[header + 12 + i] = static_cast<unsigned char>(c.rate >> (8 * i));
         FixOggPageCrc(patched, 0, pageSize);
-        const std::string path = folder + "\\lying-" + std::to_string(c.rate) + "-" + std::to_string(c.channels) + ".ogg";
+        const std::string path =
+            folder + "\\lying-" + std::to_string(c.rate) + "-" + std::to_string(c.channels) + ".ogg";
         ASSERT_TRUE(WriteFileBytes(path, patched.data(), patched.size()));
         EXPECT_EQ(engine.StartPlaying(path.c_str()), c.plays) << c.rate << " Hz, " << int(c.channels) << " channels";
     }
@@ -438,7 +469,8 @@ TEST_F(PlaybackEngineTest, OggHeadersClaimingOtherRatesOrChannelsAreRefused) {
 }
 
 // waveOutGetPosition counts bytes in 32 bits on many devices: 44.1 kHz stereo wraps after 6.8 hours.
-TEST(PositionCounter, CountsOnPastThe32BitWrapAndAgainFromZeroAfterARestart) {
+TEST(PositionCounter, CountsOnPastThe32BitWrapAndAgainFromZeroAfterARestart)
+{
     audio::PositionCounter counter;
     EXPECT_EQ(counter.Extend(1000), 1000u);
     EXPECT_EQ(counter.Extend(0xffffff00u), 0xffffff00u);

@@ -26,7 +26,8 @@ protected:
 
     // Writes a PNG into the folder, its columns from splitX on in the second colour; its wide path.
     std::wstring Png(const char* name, int width, int height, Gdiplus::ARGB left, Gdiplus::ARGB right = 0,
-                     int splitX = INT_MAX) {
+                     int splitX = INT_MAX)
+    {
         const CLSID pngEncoder = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
         Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
         for (int y = 0; y < height; ++y) {
@@ -38,7 +39,8 @@ protected:
     }
 
     void Clear() { graphics.Clear(Gdiplus::Color(kClear)); }
-    Gdiplus::ARGB At(int x, int y) {
+    Gdiplus::ARGB At(int x, int y)
+    {
         graphics.Flush(Gdiplus::FlushIntentionSync);
         Gdiplus::Color colour;
         canvas.GetPixel(x, y, &colour);

@@ -8,7 +8,8 @@
 
 namespace {
 
-TEST(WideText, BufferConversionStaysInsideTheBufferAndZeroesWhatFollowsTheText) {
+TEST(WideText, BufferConversionStaysInsideTheBufferAndZeroesWhatFollowsTheText)
+{
     wchar_t buffer[8];
     wmemset(buffer, L'#', 8);
     ConvertToWide(1252, 0, "abcdefghijkl", buffer, 5);
@@ -22,7 +23,8 @@ TEST(WideText, BufferConversionStaysInsideTheBufferAndZeroesWhatFollowsTheText) 
     EXPECT_STREQ(buffer, L"");
 }
 
-TEST(WideText, ALongTextIsCutAfterItsLastWholeCharacter) {
+TEST(WideText, ALongTextIsCutAfterItsLastWholeCharacter)
+{
     struct Case {
         UINT codePage;
         DWORD flags;
@@ -32,7 +34,7 @@ TEST(WideText, ALongTextIsCutAfterItsLastWholeCharacter) {
     } cases[] = {
         {CP_UTF8, 0, "ab\xF0\x9F\x8E\xB5", 4, L"ab"},  // a character that needs 2 units, 1 left
         {CP_UTF8, 0, "ab\xF0\x9F\x8E\xB5", 5, L"ab\U0001F3B5"},
-        {1252, MB_COMPOSITE, "caf\xE9", 5, L"caf"},     // e and its accent go together
+        {1252, MB_COMPOSITE, "caf\xE9", 5, L"caf"},  // e and its accent go together
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -42,19 +44,21 @@ TEST(WideText, ALongTextIsCutAfterItsLastWholeCharacter) {
     }
 }
 
-TEST(WideText, StringConversionKeepsEveryUnitEvenWhenThereAreMoreUnitsThanBytes) {
+TEST(WideText, StringConversionKeepsEveryUnitEvenWhenThereAreMoreUnitsThanBytes)
+{
     EXPECT_EQ(ConvertToWide(CP_UTF8, 0, std::string("Gr\xC3\xBC\xC3\x9F")), L"Gr\u00FC\u00DF");
     EXPECT_EQ(ConvertToWide(1252, MB_COMPOSITE, std::string("caf\xE9")), L"cafe\u0301");
     EXPECT_EQ(ConvertToWide(1252, 0, std::string()), L"");
 }
 
-TEST(WideText, CopyNeverEndsOnTheFirstHalfOfAPair) {
+TEST(WideText, CopyNeverEndsOnTheFirstHalfOfAPair)
+{
     struct Case {
         const wchar_t* text;
         int capacity;
         const wchar_t* kept;
     } cases[] = {
-        {L"ab\U0001F3B5", 4, L"ab"},           // the cut falls between the halves
+        {L"ab\U0001F3B5", 4, L"ab"},            // the cut falls between the halves
         {L"ab\U0001F3B5", 5, L"ab\U0001F3B5"},  // the pair fits whole
         {L"ab\xD83C", 8, L"ab"},                // a text that itself ends on half a pair
         {L"abcdef", 4, L"abc"},

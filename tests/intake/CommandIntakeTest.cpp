@@ -48,11 +48,14 @@ TEST_F(IntakeTest, ReplaceScansTheFolderAndPlaysItsFirstFile)
         EXPECT_STREQ(currentTrack->path, scanner->GetFileName(0));
         EXPECT_EQ(playPauseButton, pauseButton);
     }
-    EXPECT_TRUE(WaitFor([&] {
-        char title[64] = {};
-        GetWindowTextA(window, title, sizeof title);
-        return strcmp(title, "Orvandel's Lumetra") == 0 && (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    }, 30000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            char title[64] = {};
+            GetWindowTextA(window, title, sizeof title);
+            return strcmp(title, "Orvandel's Lumetra") == 0 &&
+                   (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        },
+        30000));
     EXPECT_TRUE(TakeDialog(500).empty());
 }
 
@@ -100,24 +103,28 @@ TEST_F(IntakeTest, TheWindowShowsTheScanAndComesBackAfterIt)
     AddMedia("tone-440.mp3");
     bool sawScanTitle = false, sawNoDrops = false;
     Intake("\"" + folder + "\"");
-    WaitFor([&] {
-        if (scanning) {
-            char title[64] = {};
-            GetWindowTextA(window, title, sizeof title);
-            sawScanTitle |= strncmp(title, "Scanning for music files", 24) == 0;
-            sawNoDrops |= !(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-        }
-        return sawScanTitle && sawNoDrops;
-    }, 30000);
+    WaitFor(
+        [&] {
+            if (scanning) {
+                char title[64] = {};
+                GetWindowTextA(window, title, sizeof title);
+                sawScanTitle |= strncmp(title, "Scanning for music files", 24) == 0;
+                sawNoDrops |= !(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+            }
+            return sawScanTitle && sawNoDrops;
+        },
+        30000);
     EXPECT_TRUE(sawScanTitle);
     EXPECT_TRUE(sawNoDrops);
     // The worker clears the gate first, then gives back drops and the title.
-    EXPECT_TRUE(WaitFor([&] {
-        char title[64] = {};
-        GetWindowTextA(window, title, sizeof title);
-        return !scanning && strcmp(title, "Orvandel's Lumetra") == 0 &&
-               (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    }, 30000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            char title[64] = {};
+            GetWindowTextA(window, title, sizeof title);
+            return !scanning && strcmp(title, "Orvandel's Lumetra") == 0 &&
+                   (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+        },
+        30000));
 }
 
 TEST_F(IntakeTest, AppendToAnEmptyListThatFindsNothingCannotAdd)
@@ -130,8 +137,8 @@ TEST_F(IntakeTest, AppendToAnEmptyListThatFindsNothingCannotAdd)
 
 TEST_F(IntakeTest, AppendInCapitalsThatAddsNothingToAListCannotAdd)
 {
-    Intake("\"" + AddMedia("tone-440.mp3") + "\" \"" + AddMedia("tone-660.ogg") + "\" \"" +
-           AddMedia("tone-770.flac") + "\"");
+    Intake("\"" + AddMedia("tone-440.mp3") + "\" \"" + AddMedia("tone-660.ogg") + "\" \"" + AddMedia("tone-770.flac") +
+           "\"");
     ASSERT_TRUE(WaitFor([] { return Count() == 3 && !scanning; }, 30000));
     std::string wave = folder + "\\sound.wav";
     WriteFileBytes(wave, "RIFF", 4);
@@ -296,13 +303,14 @@ TEST_F(IntakeTest, AFileThatDoesNotStartGivesWayToTheNextOnce)
 // Each is started in turn; the player stays up, ends on the good file, and stays under 256 MB.
 TEST_F(IntakeTest, AFolderOfFilesMadeToHurtIsPlayedThroughWithinBoundedMemory)
 {
-    const char* media[] = {"tags\\huge-cover.mp3", "empty.mp3", "random.mp3", "text.mp3",
-                           "truncated.mp3", "truncated.ogg", "truncated.flac"};
+    const char* media[] = {"tags\\huge-cover.mp3", "empty.mp3",     "random.mp3",    "text.mp3",
+                           "truncated.mp3",        "truncated.ogg", "truncated.flac"};
     int n = 0;
     for (const char* name : media) {
         std::string base = name;
         base = base.substr(base.find_last_of('\\') + 1);
-        ASSERT_TRUE(CopyFileA(MediaPath(name).c_str(), (folder + "\\" + std::to_string(++n) + " " + base).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileA(MediaPath(name).c_str(), (folder + "\\" + std::to_string(++n) + " " + base).c_str(), FALSE));
     }
     // 4 GB claimed, then the deflate of nothing.
     const Bytes claim = {0xFF, 0xFF, 0xFF, 0xF0, 0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01};
@@ -345,7 +353,8 @@ TEST_F(IntakeTest, FilesNamedOutsideTheCodePagePlayUnderTheirRealNames)
     const char* media[] = {"tone-440.mp3", "tone-660.ogg", "tone-770.flac"};
     for (int i = 0; i < 3; ++i) {
         std::string from = MediaPath(media[i]);
-        ASSERT_TRUE(CopyFileW(std::wstring(from.begin(), from.end()).c_str(), (root + L"\\" + names[i]).c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(std::wstring(from.begin(), from.end()).c_str(), (root + L"\\" + names[i]).c_str(), FALSE));
     }
     Intake("\"" + folder + "\"");
     ASSERT_TRUE(WaitFor([] { return Active() != nullptr && !intakeActive; }, 30000));

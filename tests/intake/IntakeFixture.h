@@ -25,10 +25,12 @@ protected:
     {
         WaitFor([] { return !scanning; }, 30000);
         // An intake ends after its dialog: close dialogs until it has, so the next test may start one.
-        WaitFor([] {
-            CloseAllDialogs();
-            return !intakeActive;
-        }, 30000);
+        WaitFor(
+            [] {
+                CloseAllDialogs();
+                return !intakeActive;
+            },
+            30000);
         DestroyPlayerWindow(window);
         RemoveTree(folder);
     }

@@ -65,10 +65,12 @@ TEST_F(IntakeTest, ManyForwardsAmongClicksKeysAndWheelTurnsLeakNothingAndNeverHa
     // The list playing and its rows built once, as at the end.
     auto settle = [&] {
         forward(texts[0]);
-        ASSERT_TRUE(WaitFor([] {
-            StateLock lock(stateLock);
-            return engine->ActiveSound != nullptr && !intakeActive;
-        }, 30000));
+        ASSERT_TRUE(WaitFor(
+            [] {
+                StateLock lock(stateLock);
+                return engine->ActiveSound != nullptr && !intakeActive;
+            },
+            30000));
         SendMessageA(window, WM_KEYDOWN, VK_F1, 0);
         // Where the overlay builds rows, the cache then holds this list's.
         WaitFor([] { return playlistBuilt && !playlistBuilding; }, 5000);
@@ -84,7 +86,8 @@ TEST_F(IntakeTest, ManyForwardsAmongClicksKeysAndWheelTurnsLeakNothingAndNeverHa
             PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
             PostMessageA(window, WM_LBUTTONUP, 0, at);
             PostMessageA(window, WM_KEYDOWN, i % 3 == 0 ? VK_F1 : (i % 3 == 1 ? VK_DOWN : VK_UP), 0);
-            PostMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, i % 2 ? WHEEL_DELTA : -WHEEL_DELTA), MAKELPARAM(100, 100));
+            PostMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, i % 2 ? WHEEL_DELTA : -WHEEL_DELTA),
+                         MAKELPARAM(100, 100));
             PumpMessagesFor(10);
         }
         ASSERT_TRUE(WaitFor([] { return !intakeActive && !playlistBuilding; }, 30000));
@@ -106,7 +109,8 @@ TEST_F(IntakeTest, ManyForwardsAmongClicksKeysAndWheelTurnsLeakNothingAndNeverHa
 
     RecordProperty("gdi", std::to_string(before.gdiObjects) + " -> " + std::to_string(after.gdiObjects));
     RecordProperty("handles", std::to_string(before.handles) + " -> " + std::to_string(after.handles));
-    RecordProperty("workingSetKB", std::to_string(before.workingSet / 1024) + " -> " + std::to_string(after.workingSet / 1024));
+    RecordProperty("workingSetKB",
+                   std::to_string(before.workingSet / 1024) + " -> " + std::to_string(after.workingSet / 1024));
     // A leak per forward or per click shows as a hundred or more; what is made once and kept late
     // (seen: up to ten) stays well under this.
     EXPECT_LE(after.gdiObjects, before.gdiObjects + 16);

@@ -36,11 +36,13 @@ protected:
             if (toggle) {
                 SendMessageW(toggle, BM_CLICK, 0, 0);
                 // The toggle's label turns into its expanded form once the details show.
-                WaitFor([&] {
-                    for (const std::wstring& label : DialogTexts(dialog))
-                        if (label.rfind(L"Hide", 0) == 0) return true;
-                    return false;
-                }, 30000);
+                WaitFor(
+                    [&] {
+                        for (const std::wstring& label : DialogTexts(dialog))
+                            if (label.rfind(L"Hide", 0) == 0) return true;
+                        return false;
+                    },
+                    30000);
                 texts = DialogTexts(dialog);
             }
         }
@@ -65,9 +67,11 @@ TEST_F(Notifications, RuntimeErrorKeepsItsMisspelledText)
 
 TEST_F(Notifications, DetailsWithoutLabelsGetTheDefaultLabels)
 {
-    auto texts = ShowAndRead([&] { ShowNotification(owner, TD_INFORMATION_ICON, L"main", L"content", L"details"); }, false);
+    auto texts =
+        ShowAndRead([&] { ShowNotification(owner, TD_INFORMATION_ICON, L"main", L"content", L"details"); }, false);
     EXPECT_TRUE(HasText(texts, L"See more details"));
-    auto expanded = ShowAndRead([&] { ShowNotification(owner, TD_INFORMATION_ICON, L"main", L"content", L"details"); }, true);
+    auto expanded =
+        ShowAndRead([&] { ShowNotification(owner, TD_INFORMATION_ICON, L"main", L"content", L"details"); }, true);
     EXPECT_TRUE(HasText(expanded, L"Hide details"));
     EXPECT_TRUE(HasText(expanded, L"details"));
 }

@@ -28,13 +28,20 @@ std::atomic<size_t> largestRequest{0};
 void* operator new(size_t size)
 {
     size_t seen = largestRequest.load();
-    while (size > seen && !largestRequest.compare_exchange_weak(seen, size)) {}
+    while (size > seen && !largestRequest.compare_exchange_weak(seen, size)) {
+    }
     if (void* block = malloc(size ? size : 1)) return block;
     throw std::bad_alloc();
 }
 
-void operator delete(void* block) noexcept { free(block); }
-void operator delete(void* block, size_t) noexcept { free(block); }
+void operator delete(void* block) noexcept
+{
+    free(block);
+}
+void operator delete(void* block, size_t) noexcept
+{
+    free(block);
+}
 
 namespace {
 
@@ -63,7 +70,10 @@ Bytes BigEndian(uint32_t value, int bytes)
     return out;
 }
 
-Bytes Text(const char* text) { return Join({{0}, Bytes(text, text + strlen(text))}); }
+Bytes Text(const char* text)
+{
+    return Join({{0}, Bytes(text, text + strlen(text))});
+}
 
 // A v2.2 tag: three-letter frames with three-byte sizes.
 Bytes V22Tag(const Bytes& frames)
@@ -73,7 +83,10 @@ Bytes V22Tag(const Bytes& frames)
     return Join({tag, frames});
 }
 
-Bytes V22Frame(const char* id, const Bytes& body) { return Join({Bytes(id, id + 3), BigEndian(body.size(), 3), body}); }
+Bytes V22Frame(const char* id, const Bytes& body)
+{
+    return Join({Bytes(id, id + 3), BigEndian(body.size(), 3), body});
+}
 
 TEST(PictureSize, HeadersOfEachFormatGiveTheirDimensions)
 {
@@ -83,19 +96,27 @@ TEST(PictureSize, HeadersOfEachFormatGiveTheirDimensions)
         bool known;
         unsigned width, height;
     } cases[] = {
-        {"png", Join({{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
-                      BigEndian(20000, 4), BigEndian(300, 4)}), true, 20000, 300},
-        {"png cut short", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0}, false, 0, 0},
-        {"jpeg after an app segment", Join({{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC2, 0, 17, 8},
-                                            BigEndian(480, 2), BigEndian(640, 2)}), true, 640, 480},
+        {"png",
+         Join({{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'},
+               BigEndian(20000, 4),
+               BigEndian(300, 4)}),
+         true, 20000, 300},
+        {"png cut short",
+         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0},
+         false,
+         0,
+         0},
+        {"jpeg after an app segment",
+         Join({{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC2, 0, 17, 8}, BigEndian(480, 2), BigEndian(640, 2)}), true,
+         640, 480},
         {"jpeg with a segment length past the end", {0xFF, 0xD8, 0xFF, 0xE0, 0xFF, 0xF0, 0, 0}, false, 0, 0},
         {"jpeg whose scan comes first", {0xFF, 0xD8, 0xFF, 0xDA, 0, 4, 0, 0}, false, 0, 0},
         {"gif", {'G', 'I', 'F', '8', '9', 'a', 0x20, 0x4E, 0x10, 0x00}, true, 20000, 16},
         {"bmp top down", Join({{'B', 'M'}, Bytes(12, 0), {40, 0, 0, 0}, {0x20, 0x4E, 0, 0}, {0x9C, 0xFF, 0xFF, 0xFF}}),
          true, 20000, 100},
         {"bmp of OS/2", Join({{'B', 'M'}, Bytes(12, 0), {12, 0, 0, 0}, {64, 0, 32, 0}, Bytes(4, 0)}), true, 64, 32},
-        {"bmp of negative width", Join({{'B', 'M'}, Bytes(12, 0), {40, 0, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF}, Bytes(4, 1)}),
-         false, 0, 0},
+        {"bmp of negative width",
+         Join({{'B', 'M'}, Bytes(12, 0), {40, 0, 0, 0}, {0xFF, 0xFF, 0xFF, 0xFF}, Bytes(4, 1)}), false, 0, 0},
         {"text", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'}, false, 0, 0},
         {"empty", {}, false, 0, 0},
     };
@@ -135,8 +156,8 @@ TEST(HostileTags, LyingFramesNeitherThrowNorTakeMemoryAndTheFramesAfterThemAreRe
         Bytes file;
         const wchar_t* artist;  // [N/A] where the lie spoils the rest of the tag
     } cases[] = {
-        {"compressed-4gb", TagWriter().AddFrame("TIT2", Join({lyingSize, packed}), 0x0080).AddIsoText("TPE1", "After").Build(),
-         L"After"},
+        {"compressed-4gb",
+         TagWriter().AddFrame("TIT2", Join({lyingSize, packed}), 0x0080).AddIsoText("TPE1", "After").Build(), L"After"},
         {"cdm-4gb", V22Tag(Join({V22Frame("CDM", Join({{'z'}, lyingSize, packed})), V22Frame("TP1", Text("After"))})),
          L"After"},
         {"cdm", V22Tag(Join({V22Frame("CDM", Join({{'z'}, BigEndian(0, 4), packed})), V22Frame("TP1", Text("After"))})),
@@ -146,8 +167,8 @@ TEST(HostileTags, LyingFramesNeitherThrowNorTakeMemoryAndTheFramesAfterThemAreRe
         {"encoding-0x7f", V22Tag(Join({V22Frame("TT2", {0x7F, 'T', 'e', 'x', 't'}), V22Frame("TP1", Text("After"))})),
          L"After"},
         // A UTF-16 list with a lone last byte: the list was read forever, until memory ran out.
-        {"list-odd-utf16", TagWriter().AddFrame("IPLS", {0x01, 0xFF, 0xFE, 'a', 0, 'b'}).AddIsoText("TPE1", "After").Build(),
-         L"After"},
+        {"list-odd-utf16",
+         TagWriter().AddFrame("IPLS", {0x01, 0xFF, 0xFE, 'a', 0, 'b'}).AddIsoText("TPE1", "After").Build(), L"After"},
     };
     std::string folder = MakeTempFolder("hostile");
     for (const Case& c : cases) {

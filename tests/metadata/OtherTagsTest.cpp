@@ -45,11 +45,15 @@ unsigned MiddleColour(Gdiplus::Image* art)
     return c.GetValue() & 0xFFFFFF;
 }
 
-bool IsRed(unsigned rgb) { return (rgb >> 16) > 0xC0 && ((rgb >> 8) & 0xFF) < 0x40 && (rgb & 0xFF) < 0x40; }
+bool IsRed(unsigned rgb)
+{
+    return (rgb >> 16) > 0xC0 && ((rgb >> 8) & 0xFF) < 0x40 && (rgb & 0xFF) < 0x40;
+}
 
 Bytes Utf8(const std::wstring& text)
 {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(size, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
     return Bytes(bytes.begin(), bytes.end());

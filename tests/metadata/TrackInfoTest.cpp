@@ -69,8 +69,8 @@ bool Near(Bitmap& bitmap, int x, int y, const Color& expected)
     Color c;
     bitmap.GetPixel(x, y, &c);
     auto close = [](BYTE a, BYTE b) { return (a > b ? a - b : b - a) <= 48; };
-    return close(c.GetR(), expected.GetR()) && close(c.GetG(), expected.GetG()) &&
-           close(c.GetB(), expected.GetB()) && c.GetA() == 255;
+    return close(c.GetR(), expected.GetR()) && close(c.GetG(), expected.GetG()) && close(c.GetB(), expected.GetB()) &&
+           c.GetA() == 255;
 }
 
 class TrackInfoTest : public testing::Test {
@@ -194,10 +194,8 @@ TEST(TrackInfoDisplayTitle, FileNameFollowsTheLastSeparatorOfEitherKind)
         const char* path;
         const wchar_t* title;
     } cases[] = {
-        {"C:\\Music/mixed\\back.mp3", L"back.mp3"},
-        {"C:\\Music\\mixed/front.mp3", L"front.mp3"},
-        {"bare name.mp3", L"bare name.mp3"},
-        {"C:\\Music\\", L""},
+        {"C:\\Music/mixed\\back.mp3", L"back.mp3"},    {"C:\\Music\\mixed/front.mp3", L"front.mp3"},
+        {"bare name.mp3", L"bare name.mp3"},           {"C:\\Music\\", L""},
         {"C:\\Music\\caf\xE9.mp3", L"cafe\u0301.mp3"},
     };
     for (const Case& c : cases) {

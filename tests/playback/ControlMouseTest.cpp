@@ -51,10 +51,7 @@ protected:
         for (const char* name : names) ASSERT_TRUE(scanner->Scan(MediaPath(name).c_str())) << name;
     }
 
-    void Mouse(UINT message, int x, int y, WPARAM keys)
-    {
-        SendMessageA(window, message, keys, MAKELPARAM(x, y));
-    }
+    void Mouse(UINT message, int x, int y, WPARAM keys) { SendMessageA(window, message, keys, MAKELPARAM(x, y)); }
 
     void Click(POINT at, WPARAM downKeys = MK_LBUTTON, WPARAM upKeys = 0)
     {

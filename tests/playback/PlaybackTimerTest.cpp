@@ -89,10 +89,12 @@ protected:
         PlaybackSound* sound = Sound();
         EXPECT_NE(sound, nullptr);
         if (!sound) return nullptr;
-        EXPECT_TRUE(WaitFor([&] {
-            StateLock lock(stateLock);
-            return sound->HasEnded();
-        }, 30000));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                StateLock lock(stateLock);
+                return sound->HasEnded();
+            },
+            30000));
         return sound;
     }
 
@@ -126,10 +128,13 @@ TEST_F(PlaybackTimerTest, AnEndedSoundIsFollowedByTheNextFileUntilTheLastStaysLo
     EXPECT_EQ(Sound(), last);
     EXPECT_FALSE(idle);
     // The end is reported while the last few buffers still play; once they have, the bar is full.
-    EXPECT_TRUE(WaitFor([&] {
-        Tick();
-        return seekProgress->width == 338;  // the whole bar less 2
-    }, 30000)) << seekProgress->width;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            Tick();
+            return seekProgress->width == 338;  // the whole bar less 2
+        },
+        30000))
+        << seekProgress->width;
     EXPECT_EQ(Sound(), last);
 }
 
@@ -181,8 +186,8 @@ TEST_F(PlaybackTimerTest, MediaKeysActOneATickInTheirOrderWhateverHasTheFocus)
     Tick();
     EXPECT_EQ(Sound(), nullptr);
 
-    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
-                                 nullptr, nullptr, nullptr, nullptr);
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr,
+                                 nullptr, nullptr, nullptr);
     ASSERT_NE(other, nullptr);
     SetForegroundWindow(other);
     SetFocus(other);
@@ -218,8 +223,9 @@ TEST(ProgressWidth, IsThePositionTimesTheBarLessTwoTruncatedAndHeldToTheBar)
         int bar;
         int width;
     } cases[] = {
-        {0.5f, 340, 169}, {1.0f, 340, 338}, {0.25f, 340, 84}, {0.0f, 340, 0}, {0.999f, 340, 337},
-        {1.5f, 340, 338}, {-0.25f, 340, 0}, {std::numeric_limits<float>::quiet_NaN(), 340, 0}, {0.5f, 0, 0},
+        {0.5f, 340, 169},   {1.0f, 340, 338}, {0.25f, 340, 84}, {0.0f, 340, 0},
+        {0.999f, 340, 337}, {1.5f, 340, 338}, {-0.25f, 340, 0}, {std::numeric_limits<float>::quiet_NaN(), 340, 0},
+        {0.5f, 0, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(ProgressWidth(c.position, c.bar), c.width) << c.position << " " << c.bar;
 }

@@ -74,8 +74,8 @@ TEST(StartLatency, TheWindowAnswersWithin100MsWhileATwoHourMp3IsForwardedThreeTi
         for (int forward = 0; forward < 3; ++forward) {
             COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), &text[0]};
             SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
-            const bool started = WaitFor([&] { return !intakeActive && Active() != nullptr && Active() != previous; },
-                                         30000);
+            const bool started =
+                WaitFor([&] { return !intakeActive && Active() != nullptr && Active() != previous; }, 30000);
             EXPECT_TRUE(started) << "forward " << forward;
             if (!started) break;
             previous = Active();
@@ -85,10 +85,12 @@ TEST(StartLatency, TheWindowAnswersWithin100MsWhileATwoHourMp3IsForwardedThreeTi
     printf("worst answer while starting: %.1f ms\n", worstMs);
     EXPECT_LT(worstMs, 100.0);
     // 120 copies of 836 frames of 576 samples at 8 kHz.
-    EXPECT_TRUE(WaitFor([] {
-        StateLock lock(stateLock);
-        return engine && engine->ActiveSound && engine->ActiveSound->LengthMs() == 7223040;
-    }, 30000));
+    EXPECT_TRUE(WaitFor(
+        [] {
+            StateLock lock(stateLock);
+            return engine && engine->ActiveSound && engine->ActiveSound->LengthMs() == 7223040;
+        },
+        30000));
     DestroyPlayerWindow(window);
 }
 

@@ -382,7 +382,7 @@ TEST_F(Playlist, BuildsDuringTrackChangesNeverFailAndLeaveThePanelWhole)
     int panels = 0;
     int incomplete = 0;
     for (int round = 0; round < 15 && boxes == 0; ++round) {
-        playlistBuilt = false;  // each opening builds again, with new rows
+        playlistBuilt = false;                       // each opening builds again, with new rows
         SendMessageA(window, WM_KEYDOWN, VK_F1, 0);  // opens, and a build starts
         SendMessageA(window, WM_KEYDOWN, VK_F1, 0);  // closes; the build goes on
         PlayTrackAt(window, round % 40);

@@ -9,17 +9,20 @@
 #include <cmath>
 #include <cstdio>
 
-uint64_t CaptureSize() {
+uint64_t CaptureSize()
+{
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(CapturePath().c_str(), GetFileExInfoStandard, &data)) return 0;
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool WaitForCaptureSize(uint64_t size, int timeoutMs) {
+bool WaitForCaptureSize(uint64_t size, int timeoutMs)
+{
     return WaitFor([size] { return CaptureSize() >= size; }, timeoutMs);
 }
 
-std::vector<float> ReadCapture(const CaptureFormat& format, uint64_t from, uint64_t to) {
+std::vector<float> ReadCapture(const CaptureFormat& format, uint64_t from, uint64_t to)
+{
     // Whole samples only: an earlier stream of another channel count may have shifted the frames,
     // which the mix to mono does not mind.
     from -= from % 2;
@@ -39,7 +42,8 @@ std::vector<float> ReadCapture(const CaptureFormat& format, uint64_t from, uint6
     return mono;
 }
 
-double ToneAmplitude(const std::vector<float>& samples, int rate, double freq) {
+double ToneAmplitude(const std::vector<float>& samples, int rate, double freq)
+{
     if (samples.empty()) return 0;
     const double coefficient = 2 * std::cos(2 * 3.14159265358979 * freq / rate);
     double previous = 0, beforePrevious = 0;
@@ -52,7 +56,8 @@ double ToneAmplitude(const std::vector<float>& samples, int rate, double freq) {
     return 2 * std::sqrt(std::max(power, 0.0)) / samples.size();
 }
 
-int DominantTone(const std::vector<float>& samples, int rate, const std::vector<int>& candidates) {
+int DominantTone(const std::vector<float>& samples, int rate, const std::vector<int>& candidates)
+{
     int best = 0;
     double bestAmplitude = 0, secondAmplitude = 0;
     for (int freq : candidates) {
@@ -67,7 +72,8 @@ int DominantTone(const std::vector<float>& samples, int rate, const std::vector<
 }
 
 std::vector<int> ToneTrack(const std::vector<float>& samples, int rate, const std::vector<int>& candidates,
-                           int windowMs) {
+                           int windowMs)
+{
     std::vector<int> track;
     const size_t window = static_cast<size_t>(rate) * windowMs / 1000;
     for (size_t start = 0; start + window <= samples.size(); start += window) {

@@ -39,7 +39,8 @@ int Canvas::CountLight(int left, int top, int right, int bottom, int threshold) 
         for (int x = left; x < right; ++x) {
             uint32_t p = At(x, y);
             count += ((p >> 16) & 0xFF) > static_cast<uint32_t>(threshold) &&
-                     ((p >> 8) & 0xFF) > static_cast<uint32_t>(threshold) && (p & 0xFF) > static_cast<uint32_t>(threshold);
+                     ((p >> 8) & 0xFF) > static_cast<uint32_t>(threshold) &&
+                     (p & 0xFF) > static_cast<uint32_t>(threshold);
         }
     return count;
 }

@@ -76,8 +76,7 @@ Bytes EncodePicture(Gdiplus::Bitmap& bitmap, const wchar_t* mimeType)
     if (!encoder || FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &rawStream))) return {};
     std::unique_ptr<IStream, void (*)(IStream*)> stream(rawStream, [](IStream* s) { s->Release(); });
     STATSTG stat = {};
-    if (bitmap.Save(stream.get(), encoder, nullptr) != Gdiplus::Ok ||
-        FAILED(stream->Stat(&stat, STATFLAG_NONAME)))
+    if (bitmap.Save(stream.get(), encoder, nullptr) != Gdiplus::Ok || FAILED(stream->Stat(&stat, STATFLAG_NONAME)))
         return {};
     Bytes bytes(static_cast<size_t>(stat.cbSize.QuadPart));
     LARGE_INTEGER zero = {};

@@ -72,17 +72,19 @@ std::vector<std::wstring> DialogTexts(HWND dialog)
 HWND WaitForControl(HWND dialog, const wchar_t* text, int timeoutMs)
 {
     HWND found = nullptr;
-    WaitFor([&] {
-        found = nullptr;
-        for (HWND child = FindWindowExW(dialog, nullptr, nullptr, text); child;
-             child = FindWindowExW(dialog, child, nullptr, text)) {
-            if (IsWindowVisible(child)) {
-                found = child;
-                break;
+    WaitFor(
+        [&] {
+            found = nullptr;
+            for (HWND child = FindWindowExW(dialog, nullptr, nullptr, text); child;
+                 child = FindWindowExW(dialog, child, nullptr, text)) {
+                if (IsWindowVisible(child)) {
+                    found = child;
+                    break;
+                }
             }
-        }
-        return found != nullptr;
-    }, timeoutMs);
+            return found != nullptr;
+        },
+        timeoutMs);
     return found;
 }
 
@@ -151,7 +153,8 @@ bool WaitForStarts(int timeoutMs)
     const DWORD end = GetTickCount() + timeoutMs;
     while (busy() && static_cast<LONG>(end - GetTickCount()) > 0) Sleep(1);
     MSG message;
-    while (PeekMessageA(&message, nullptr, kStartEndedMessage, kStartEndedMessage, PM_REMOVE)) DispatchMessageA(&message);
+    while (PeekMessageA(&message, nullptr, kStartEndedMessage, kStartEndedMessage, PM_REMOVE))
+        DispatchMessageA(&message);
     return !busy();
 }
 
@@ -161,8 +164,7 @@ ChildProcess::ChildProcess(const std::string& commandLine, const char* currentFo
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, currentFolder, &startup, &info))
-        return;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, currentFolder, &startup, &info)) return;
     CloseHandle(info.hThread);
     handle = info.hProcess;
 }
