@@ -11,6 +11,7 @@
 #include "playback/ControlMouse.h"
 #include "playback/StartWorker.h"
 #include "playback/Transport.h"
+#include "render/BackBuffer.h"
 #include "render/MainView.h"
 #include "render/PlaylistView.h"
 
@@ -44,6 +45,7 @@ void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
     StateLock lock(stateLock);
     HandleControlMouse(lParam, window, wParam);
     if (playlistVisible) TrackPlaylistPointer(HIWORD(lParam), window, wParam == MK_LBUTTON);
+    PresentBackBuffer(window);
 }
 
 void OnDropFiles(HWND window, HDROP drop)

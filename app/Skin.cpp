@@ -12,6 +12,7 @@
 #include "intake/Notification.h"
 #include "playback/PlaybackTimer.h"
 #include "playback/StartWorker.h"
+#include "render/BackBuffer.h"
 #include "playback/Transport.h"
 
 wchar_t executableFolder[MAX_PATH] = L"";
@@ -146,7 +147,7 @@ void InitializeWindow(HWND window)
     scanner->AddFilter("ogg");
     scanner->AddFilter("flac");
     SetTimer(window, kPlaybackTimerId, kPlaybackTimerMs, PlaybackTimerProc);
-    windowDC = GetDC(window);
+    CreateBackBuffer(window);  // windowDC: every drawing of the window goes there first
 }
 
 void TeardownWindow(HWND window)
@@ -157,8 +158,7 @@ void TeardownWindow(HWND window)
     // Workers re-read these fields under the lock and find them null from here on; a row worker
     // draws with the window's DC under it too.
     StateLock lock(stateLock);
-    if (windowDC) ReleaseDC(window, windowDC);
-    windowDC = nullptr;
+    ReleaseBackBuffer();
     Free(playButton);
     Free(pauseButton);
     Free(seekBar);

@@ -9,6 +9,7 @@
 #include "components/PlaybackEngine.h"
 #include "playback/PlaybackTimer.h"
 #include "playback/Transport.h"
+#include "render/BackBuffer.h"
 
 namespace {
 
@@ -61,14 +62,15 @@ void AskSeekBar(const MouseEvent& mouse)
 void HandleControlMouse(LPARAM position, HWND window, WPARAM keyState)
 {
     try {
-        Gdiplus::Graphics graphics(window);
+        auto graphics = WindowGraphics();
+        if (!graphics) return;
         // Only the left button alone presses: with Shift, Ctrl or another button it is a move.
-        MouseEvent mouse = {LOWORD(position), HIWORD(position), keyState == MK_LBUTTON, &graphics};
+        MouseEvent mouse = {LOWORD(position), HIWORD(position), keyState == MK_LBUTTON, graphics.get()};
         StateLock lock(stateLock);
         // Every control sees every message, whatever the ones before it answered.
         if (Ask(playPauseButton, mouse) == ImageButton::Clicked) TogglePlayPause(window);
         if (Ask(showPlaylistButton, mouse) == ImageButton::Clicked) PostMessageA(window, WM_KEYDOWN, VK_F1, 0);
-        if (Ask(randomButton, mouse) == ImageButton::Clicked) ToggleRandomPlay(&graphics);
+        if (Ask(randomButton, mouse) == ImageButton::Clicked) ToggleRandomPlay(graphics.get());
         if (Ask(nextButton, mouse) == ImageButton::Clicked) PlayNextTrack(window);
         if (Ask(prevButton, mouse) == ImageButton::Clicked) PlayPreviousTrack(window);
         AskSeekBar(mouse);

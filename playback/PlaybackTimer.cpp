@@ -9,6 +9,7 @@
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
 #include "playback/Transport.h"
+#include "render/BackBuffer.h"
 #include "render/InfoPanel.h"
 #include "render/MainView.h"
 #include "render/PlaylistView.h"
@@ -47,7 +48,7 @@ void MoveOnAtTheEnd(HWND window)
 
 // The low bit of GetAsyncKeyState says the key went down since the last query, whichever window
 // has the focus. The first key found is acted on; the later ones wait for the next ticks.
-void AnswerMediaKeys(HWND window)
+bool AnswerMediaKeys(HWND window)
 {
     void (*action)(HWND) = nullptr;
     if (GetAsyncKeyState(VK_MEDIA_NEXT_TRACK) & 1)
@@ -56,30 +57,36 @@ void AnswerMediaKeys(HWND window)
         action = PlayPreviousTrack;
     else if (GetAsyncKeyState(VK_MEDIA_PLAY_PAUSE) & 1)
         action = TogglePlayPause;
-    if (action && ListCount() > 0) action(window);
+    if (!action || ListCount() <= 0) return false;
+    action(window);
+    return true;
 }
 
 // Drawn only when the width changed or something painted over the bar since: an idle playing
 // window then costs no drawing, and what shows is the same as if it were drawn on every tick.
-void ShowSeekProgress()
+// True when it drew.
+bool ShowSeekProgress()
 {
     StateLock lock(stateLock);
-    if (!engine || !seekBar || !seekProgress) return;
+    if (!engine || !seekBar || !seekProgress) return false;
     int width = ProgressWidth(engine->GetPlayPos(), seekBar->width);
     seekProgress->width = width;
-    if (width == shownProgressWidth || !windowDC) return;
-    Gdiplus::Graphics graphics(windowDC);
+    if (width == shownProgressWidth) return false;
+    auto graphics = WindowGraphics();
+    if (!graphics) return false;
     // A narrower progress does not cover the wider one it replaces.
-    if (width < shownProgressWidth) seekBar->Draw(&graphics);
-    seekProgress->Draw(&graphics);
+    if (width < shownProgressWidth) seekBar->Draw(graphics.get());
+    seekProgress->Draw(graphics.get());
     shownProgressWidth = width;
+    return true;
 }
 
-void RefreshBuildingPlaylist()
+bool RefreshBuildingPlaylist()
 {
-    if (!playlistBuilding || !playlistVisible || tick % 6 != 0 || !windowDC) return;
+    if (!playlistBuilding || !playlistVisible || tick % 6 != 0 || !windowDC) return false;
     StateLock lock(stateLock);
     ComposePlaylistView(listRect, windowDC, scrollPos);
+    return true;
 }
 
 void AnimateScanTitle(HWND window)
@@ -105,18 +112,25 @@ void AnimateScanTitle(HWND window)
 void RunTick(HWND window)
 {
     AdvanceTick();
+    bool drew = false;
     if (engine) {
         MoveOnAtTheEnd(window);
-        AnswerMediaKeys(window);
-        ShowSeekProgress();
+        drew |= AnswerMediaKeys(window);
+        drew |= ShowSeekProgress();
     }
-    RefreshBuildingPlaylist();
-    if (!scanning || !scanner) return;
-    // Its first file plays as soon as it is there; a start that fails leaves nothing loaded, so
-    // a later tick tries again.
-    PlayFirstFileIfSilent(window);
-    if (tick % 10 != 0 && ListCount() > 0) DrawInfoPanel();
-    AnimateScanTitle(window);
+    drew |= RefreshBuildingPlaylist();
+    if (scanning && scanner) {
+        // Its first file plays as soon as it is there; a start that fails leaves nothing loaded,
+        // so a later tick tries again.
+        PlayFirstFileIfSilent(window);
+        if (tick % 10 != 0 && ListCount() > 0) {
+            DrawInfoPanel();
+            drew = true;
+        }
+        AnimateScanTitle(window);
+    }
+    // A tick that drew nothing costs no copy to the window.
+    if (drew) PresentBackBuffer(window);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "metadata/TrackInfo.h"
 #include "playback/NowPlaying.h"
 #include "playback/Transport.h"
+#include "render/BackBuffer.h"
 #include "render/MainView.h"
 
 namespace {
@@ -210,6 +211,9 @@ bool StartTrackNow(int index)
 
 void OnStartEnded(HWND window, bool started)
 {
-    if (started) RepaintControlLayer();
+    if (started) {
+        RepaintControlLayer();
+        PresentBackBuffer(window);
+    }
     InvalidateWindow(window);
 }

@@ -9,6 +9,7 @@
 #include "components/ImageButton.h"
 #include "components/PlaybackEngine.h"
 #include "playback/StartWorker.h"
+#include "render/BackBuffer.h"
 #include "render/MainView.h"
 
 namespace {
@@ -19,10 +20,10 @@ void ChoosePlayPauseButton()
     playPauseButton = (sound && !sound->QueryPaused()) ? pauseButton : playButton;
 }
 
-void DrawPlayPauseButton(HWND window)
+void DrawPlayPauseButton()
 {
-    Gdiplus::Graphics graphics(window);
-    if (playPauseButton) playPauseButton->Draw(&graphics);
+    auto graphics = WindowGraphics();
+    if (graphics && playPauseButton) playPauseButton->Draw(graphics.get());
 }
 
 }  // namespace
@@ -44,7 +45,7 @@ void TogglePlayPause(HWND window)
     if (PlaybackSound* sound = engine->ActiveSound) {
         engine->Pause(!sound->QueryPaused());
         ChoosePlayPauseButton();
-        DrawPlayPauseButton(window);
+        DrawPlayPauseButton();
         return;
     }
     if (!scanner) return;

@@ -7,6 +7,7 @@
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
+#include "render/BackBuffer.h"
 #include "render/InfoPanel.h"
 #include "render/PlaylistView.h"
 
@@ -22,7 +23,7 @@ void DrawButton(ImageButton* button, Gdiplus::Graphics* graphics)
 void PaintControlLayer(Gdiplus::Graphics* graphics)
 {
     StateLock lock(stateLock);
-    graphics->Clear(Gdiplus::Color(0xFF000000));
+    graphics->Clear(BackdropColor());
     shownProgressWidth = -1;  // the seek bar is drawn afresh, without its progress
     if (engine && engine->ActiveSound) playPauseButton = engine->ActiveSound->QueryPaused() ? playButton : pauseButton;
 
@@ -47,19 +48,15 @@ void PaintMainView(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    {
-        Gdiplus::Graphics graphics(dc);
-        PaintControlLayer(&graphics);
-        if (!idle && !playlistVisible) DrawInfoPanel();
-    }
+    if (auto graphics = WindowGraphics()) PaintControlLayer(graphics.get());
+    if (!idle && !playlistVisible) DrawInfoPanel();
+    PresentBackBuffer(window, dc);
     EndPaint(window, &paint);
 }
 
 void RepaintControlLayer()
 {
-    if (!windowDC) return;
-    Gdiplus::Graphics graphics(windowDC);
-    PaintControlLayer(&graphics);
+    if (auto graphics = WindowGraphics()) PaintControlLayer(graphics.get());
 }
 
 void InvalidateWindow(HWND window)

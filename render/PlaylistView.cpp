@@ -13,6 +13,7 @@
 #include "components/PlaybackEngine.h"
 #include "components/Win32Handles.h"
 #include "playback/Transport.h"
+#include "render/BackBuffer.h"
 #include "render/MainView.h"
 #include "render/PlaylistRows.h"
 
@@ -306,7 +307,10 @@ void CALLBACK ScrollEasingTimerProc(HWND window, UINT, UINT_PTR timerId, DWORD)
     scrollTimerActive = true;
     int distance = scrollTarget - scrollPos;
     scrollPos += distance / 5 + (distance > 0 ? 1 : -1);
-    if (playlistVisible && windowDC) ComposePlaylistView(listRect, windowDC, scrollPos);
+    if (playlistVisible && windowDC) {
+        ComposePlaylistView(listRect, windowDC, scrollPos);
+        PresentBackBuffer(window);
+    }
 }
 
 void __cdecl PlaylistBuildWorker(void* argument)
