@@ -1,23 +1,11 @@
-// Owners for what GDI+ lends out: a Graphics object's DC and a bitmap's locked pixels. Apart from
-// Win32Handles.h so that the scanner and the decoders, which include that, do without GDI+.
+// What GDI+ lends out, owned: a bitmap's locked pixels. Apart from Win32Handles.h so that the
+// scanner and the decoders, which include that, do without GDI+.
 #pragma once
 
 #include <windows.h>
 #include <gdiplus.h>
 
 #include "components/Win32Handles.h"
-
-struct ReleaseToGraphics : NullIsNone<HDC> {
-    explicit ReleaseToGraphics(Gdiplus::Graphics* graphics = nullptr) : graphics(graphics) {}
-    void Close(HDC dc) const { graphics->ReleaseHDC(dc); }
-    Gdiplus::Graphics* graphics;
-};
-
-// A DC borrowed from a Graphics object (GetHDC); the Graphics cannot draw until it is given back.
-class GraphicsDC : public Owner<ReleaseToGraphics> {
-public:
-    explicit GraphicsDC(Gdiplus::Graphics* graphics) : Owner(graphics->GetHDC(), ReleaseToGraphics(graphics)) {}
-};
 
 // Keeps a bitmap's pixels locked as 32-bit premultiplied ARGB for the life of the object. Not an
 // Owner: what it holds is no handle but the lock's description, which Row reads.

@@ -3,6 +3,11 @@
 
 #include <dwmapi.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "render/Look.h"
+
 namespace {
 
 bool IsCompositionEnabled()
@@ -14,9 +19,53 @@ bool IsCompositionEnabled()
 }  // namespace
 
 GlowText::GlowText(int glowSize)
-    : theme(L"CompositedWindow::Window"), glow(ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)),
-      glowSize(glowSize)
+    : theme(L"CompositedWindow::Window"),
+      glow(currentLook == Look::Glass && ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)),
+      halo(currentLook == Look::Backdrop), glowSize(glowSize)
 {
+}
+
+void GlowText::FinishOnBackdrop(HBITMAP section) const
+{
+    if (!halo) return;
+    DIBSECTION info = {};
+    if (GetObject(section, sizeof info, &info) != sizeof info || !info.dsBm.bmBits || info.dsBm.bmBitsPixel != 32)
+        return;
+    GdiFlush();
+    AddDarkHalo(static_cast<DWORD*>(info.dsBm.bmBits), info.dsBm.bmWidth, info.dsBm.bmHeight);
+}
+
+void AddDarkHalo(DWORD* pixels, int width, int height)
+{
+    const int kRadius = 2;
+    const DWORD kHaloAlpha = 170;  // of 255: dark enough to carry light text over a light backdrop
+    if (width <= 0 || height <= 0) return;
+    // Coverage of the light text, then its spread: a separable maximum over a square of 2r + 1.
+    std::vector<BYTE> coverage(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < coverage.size(); ++i) {
+        DWORD p = pixels[i];
+        coverage[i] = static_cast<BYTE>(std::max({p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF}));
+    }
+    std::vector<BYTE> across(coverage.size()), spread(coverage.size());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            BYTE most = 0;
+            for (int dx = std::max(0, x - kRadius); dx <= std::min(width - 1, x + kRadius); ++dx)
+                most = std::max(most, coverage[static_cast<size_t>(y) * width + dx]);
+            across[static_cast<size_t>(y) * width + x] = most;
+        }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            BYTE most = 0;
+            for (int dy = std::max(0, y - kRadius); dy <= std::min(height - 1, y + kRadius); ++dy)
+                most = std::max(most, across[static_cast<size_t>(dy) * width + x]);
+            spread[static_cast<size_t>(y) * width + x] = most;
+        }
+    // Premultiplied: the text's own colour at its coverage over black, which adds nothing but alpha.
+    for (size_t i = 0; i < coverage.size(); ++i) {
+        DWORD alpha = std::max<DWORD>(coverage[i], spread[i] * kHaloAlpha / 255);
+        pixels[i] = (alpha << 24) | (pixels[i] & 0xFFFFFF);
+    }
 }
 
 bool GlowText::ChooseGlow(bool compositionEnabled, bool themeOpened)

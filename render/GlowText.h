@@ -22,6 +22,9 @@ public:
     GlowText& operator=(const GlowText&) = delete;
 
     bool ShowsGlow() const { return glow; }
+    // On a system backdrop (the backdrop look) light text alone could sit on a light backdrop:
+    // once the text of a bitmap is drawn, this gives it a dark halo. Nothing in the other looks.
+    void FinishOnBackdrop(HBITMAP section) const;
     // Draws text into dc, a memory DC with a 32-bit DIB section and the wanted font selected.
     void Draw(HDC dc, const wchar_t* text, RECT rect, DWORD format) const;
 
@@ -32,5 +35,10 @@ public:
 private:
     ThemeData theme;
     bool glow;
+    bool halo;
     int glowSize;
 };
+
+// Turns light text drawn on zero pixels (GDI leaves alpha 0) into premultiplied ARGB: the text at
+// its coverage, with a dark halo two pixels wide around it; pixels far from text stay clear.
+void AddDarkHalo(DWORD* pixels, int width, int height);

@@ -3,7 +3,6 @@
 #include "render/MainView.h"
 
 #include "app/PlayerState.h"
-#include "components/GdiplusHandles.h"
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
@@ -37,8 +36,7 @@ void PaintControlLayer(Gdiplus::Graphics* graphics)
     if (idle) {
         if (aboutImage) aboutImage->Draw(graphics);
     } else if (playlistVisible) {
-        GraphicsDC target(graphics);
-        if (target.Get()) ComposePlaylistView(listRect, target.Get(), scrollTarget);
+        DrawPlaylistView(graphics, listRect, scrollTarget);
     } else if (albumArt) {
         albumArt->Draw(graphics);
     }

@@ -9,6 +9,7 @@
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
 #include "metadata/TrackInfo.h"
+#include "render/BackBuffer.h"
 #include "render/GlowText.h"
 
 unsigned rowsVersion = 0;
@@ -191,10 +192,13 @@ void RenderPlaylistRow(PlaylistRow* row, const GlowText& text, TrackInfo& track,
     line.top = 32;
     line.bottom = 64;  // the bitmap clips it at 48
     text.Draw(row->dc.Get(), track.album, line, kRowTextFormat);
+    text.FinishOnBackdrop(row->bitmap.Get());
 
+    // Through premultiplied ARGB over the row's pixels, so the picture keeps its own alpha.
     Gdiplus::Image* picture = track.hasArt ? track.artThumbnail : defaultPicture;
-    if (picture) {
-        Gdiplus::Graphics graphics(row->dc.Get());
+    std::unique_ptr<Gdiplus::Bitmap> pixels = PremultipliedBitmapOver(row->bitmap.Get());
+    if (picture && pixels) {
+        Gdiplus::Graphics graphics(pixels.get());
         graphics.DrawImage(picture, 12, 2, 44, 44);
     }
 }

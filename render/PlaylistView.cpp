@@ -126,9 +126,10 @@ Surface* TintedRow(HDC reference, Surface& view, int row, DWORD tint)
     }
     if (composed.tintedRows & (1u << row)) return &tinted;
     const DWORD alpha = tint >> 24;
-    BYTE blend[3][256];  // per channel (blue, green, red): what each value becomes under the tint
-    for (int channel = 0; channel < 3; ++channel) {
-        DWORD over = (tint >> (8 * channel)) & 0xFF;
+    // Per channel (blue, green, red, alpha), premultiplied: what each value becomes under the tint.
+    BYTE blend[4][256];
+    for (int channel = 0; channel < 4; ++channel) {
+        DWORD over = channel == 3 ? 0xFF : (tint >> (8 * channel)) & 0xFF;
         for (DWORD under = 0; under < 256; ++under)
             blend[channel][under] = static_cast<BYTE>((over * alpha + under * (255 - alpha) + 127) / 255);
     }
@@ -138,7 +139,8 @@ Surface* TintedRow(HDC reference, Surface& view, int row, DWORD tint)
     DWORD* out = tinted.dib.Pixels() + first;
     for (int i = 0; i < view.width * kRowHeight; ++i) {
         DWORD under = source[i];
-        out[i] = blend[0][under & 0xFF] | blend[1][(under >> 8) & 0xFF] << 8 | blend[2][(under >> 16) & 0xFF] << 16;
+        out[i] = blend[0][under & 0xFF] | blend[1][(under >> 8) & 0xFF] << 8 | blend[2][(under >> 16) & 0xFF] << 16 |
+                 static_cast<DWORD>(blend[3][under >> 24]) << 24;
     }
     composed.tintedRows |= 1u << row;
     return &tinted;
@@ -264,6 +266,25 @@ void ComposePlaylistView(const RECT& view, HDC target, int scroll)
     if (!composedView) return;
     BitBlt(target, 0, 0, view.right, kVisibleListHeight, composedView->dc.Get(), 0, 0, SRCCOPY);
     composed.onWindow = composed.serial;  // every target is the window
+    composed.tintedRowOnWindow = -1;
+}
+
+void DrawPlaylistView(Gdiplus::Graphics* graphics, const RECT& view, int scroll)
+{
+    StateLock lock(stateLock);
+    Surface* composedView = ComposedAt(windowDC, view.right, scroll);
+    if (!composedView) return;
+    std::unique_ptr<Gdiplus::Bitmap> rows = PremultipliedBitmapOver(composedView->dib.Get());
+    if (!rows) return;
+    GdiFlush();
+    const Gdiplus::CompositingMode mode = graphics->GetCompositingMode();
+    const Gdiplus::InterpolationMode interpolation = graphics->GetInterpolationMode();
+    graphics->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+    graphics->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    graphics->DrawImage(rows.get(), 0, 0, 0, 0, view.right, kVisibleListHeight, Gdiplus::UnitPixel);
+    graphics->SetInterpolationMode(interpolation);
+    graphics->SetCompositingMode(mode);
+    composed.onWindow = composed.serial;
     composed.tintedRowOnWindow = -1;
 }
 

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <windows.h>
+#include <gdiplus.h>
 
 // Draws the four rows at scroll position `scroll` (pixels) into target at (0, 0), view.right wide.
 void ComposePlaylistView(const RECT& view, HDC target, int scroll);
+// The same through GDI+, copying the rows' alpha as it is (the paint of the control layer).
+void DrawPlaylistView(Gdiplus::Graphics* graphics, const RECT& view, int scroll);
 void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown);
 void CALLBACK ScrollEasingTimerProc(HWND window, UINT message, UINT_PTR timerId, DWORD time);
 void __cdecl PlaylistBuildWorker(void* window);
