@@ -1,8 +1,6 @@
 // The window procedure of the main window: each message goes to the code that owns it.
 #include "app/MainWindowProc.h"
 
-#include <dwmapi.h>
-
 #include "app/PlayerState.h"
 #include "app/Skin.h"
 #include "intake/CommandIntake.h"
@@ -12,15 +10,24 @@
 #include "playback/StartWorker.h"
 #include "playback/Transport.h"
 #include "render/BackBuffer.h"
+#include "render/Look.h"
 #include "render/MainView.h"
 #include "render/PlaylistView.h"
 
 namespace {
 
-void ExtendGlassOverWindow(HWND window)
+// Composition, the theme or the accent changed: the look is decided again, and rows drawn for the
+// old one are drawn again at the next opening of the overlay.
+void OnSystemLookChanged(HWND window)
 {
-    MARGINS margins = {-1, 0, 0, 0};  // a negative margin makes the whole window one sheet of glass
-    DwmExtendFrameIntoClientArea(window, &margins);
+    const Look before = currentLook;
+    DecideLook(window);
+    ExtendFrameOverWindow(window);
+    if (currentLook != before) {
+        StateLock lock(stateLock);
+        if (!playlistBuilding) playlistBuilt = false;
+    }
+    InvalidateWindow(window);
 }
 
 void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
@@ -68,13 +75,14 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_CREATE:
+        DecideLook(window);  // before the window is first shown
         InitializeWindow(window);
         return 0;
     case WM_DESTROY:
         TeardownWindow(window);
         return 0;
     case WM_ACTIVATE:
-        ExtendGlassOverWindow(window);
+        ExtendFrameOverWindow(window);
         return 0;
     case WM_PAINT:
         PaintMainView(window);
@@ -96,6 +104,13 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_DWMCOMPOSITIONCHANGED:
+    case WM_THEMECHANGED:
+        OnSystemLookChanged(window);
+        return 0;
+    case WM_SETTINGCHANGE:
+        if (IsColorSchemeChange(lParam)) OnSystemLookChanged(window);
+        break;
     case kStartEndedMessage:
         OnStartEnded(window, wParam != 0);
         return 0;

@@ -4,7 +4,7 @@
 #include <dwmapi.h>
 
 DwmCalls dwmCalls = {DwmSetWindowAttribute, DwmExtendFrameIntoClientArea, DwmIsCompositionEnabled};
-Look currentLook = Look::Dark;
+std::atomic<Look> currentLook{Look::Dark};
 
 namespace {
 

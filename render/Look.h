@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <uxtheme.h>
 
+#include <atomic>
+
 // Which look a system gets
 // ------------------------
 // Glass: Windows Vista and 7 with composition on; DWM draws glass wherever the program paints
@@ -29,8 +31,9 @@ struct DwmCalls {
 };
 extern DwmCalls dwmCalls;
 
-// The look the window shows now; window thread only. Dark until DecideLook has run.
-extern Look currentLook;
+// The look the window shows now. Written on the window thread; row workers read it as they start
+// a row. Dark until DecideLook has run.
+extern std::atomic<Look> currentLook;
 
 // The true version (RtlGetVersion from ntdll, which does not depend on the manifest's supportedOS)
 // and dwmCalls.isCompositionEnabled.
