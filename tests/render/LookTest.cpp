@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/WindowSupport.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -163,4 +165,26 @@ TEST(LookMessages, OnlyImmersiveColorSetIsAColorSchemeChange)
         EXPECT_EQ(colorSchemeChanged, row.expected) << (row.setting ? row.setting : L"(null)");
     }
     DestroyWindow(window);
+}
+
+// The player's window asks before it is first shown, and again when composition or the theme
+// changes; it extends the frame each time.
+TEST_F(LookCalls, ThePlayerDecidesBeforeItShowsAndAgainOnEachChange)
+{
+    const SystemFacts system = AskSystem();
+    Calls dark;
+    if (system.major >= 10) dark.emplace_back(system.build >= 18985 ? 20 : 19, TRUE);
+    HWND window = CreatePlayerWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_GE(recorded.size(), dark.size());
+    EXPECT_EQ(Calls(recorded.begin(), recorded.begin() + dark.size()), dark) << "at creation";
+    Calls changed = dark;
+    changed.emplace_back(kFrameExtended, 0);
+    for (UINT message : {WM_DWMCOMPOSITIONCHANGED, WM_THEMECHANGED}) {
+        recorded.clear();
+        SendMessageA(window, message, 0, 0);
+        EXPECT_EQ(recorded, changed) << message;
+        EXPECT_EQ(currentLook, Look::Dark);
+    }
+    DestroyPlayerWindow(window);
 }
