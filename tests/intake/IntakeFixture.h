@@ -24,7 +24,7 @@ protected:
     void TearDown() override
     {
         WaitFor([] { return !scanning; }, 30000);
-        // An intake ends after its dialog: close dialogs until it has, so the next test may start one.
+        // An intake lets the next one in before its dialog: close dialogs until it has.
         WaitFor(
             [] {
                 CloseAllDialogs();
@@ -66,7 +66,8 @@ protected:
         return WaitFor([] { return !scanning; }, timeoutMs);
     }
 
-    // Waits until the intake's worker has ended, its dialog (if any) closed; another may then start.
+    // Waits until the intake's scan and start are done; another may then start. Its dialog, if any,
+    // may still be on its way.
     bool WaitForWorkerEnd(int timeoutMs = 30000)
     {
         return WaitFor([] { return !intakeActive; }, timeoutMs);
