@@ -15,7 +15,6 @@
 #include "metadata/TrackInfo.h"
 #include "playback/NowPlaying.h"
 #include "playback/Transport.h"
-#include "render/BackBuffer.h"
 #include "render/MainView.h"
 
 namespace {
@@ -211,9 +210,8 @@ bool StartTrackNow(int index)
 
 void OnStartEnded(HWND window, bool started)
 {
-    if (started) {
-        RepaintControlLayer();
-        PresentBackBuffer(window);
-    }
+    // Into the buffer at once; the paint that the invalidation brings shows it with the panel, in
+    // one copy, so the window never shows the control layer without its texts.
+    if (started) RepaintControlLayer();
     InvalidateWindow(window);
 }
