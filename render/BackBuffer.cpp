@@ -15,6 +15,7 @@ struct Buffer {
     {
     }
     MemoryDC dc;
+    Owner<ReleaseToWindow> screen;  // the window's own DC, kept with the buffer: a GetDC per copy costs
     DibSection dib;
     Selection selection;
     std::unique_ptr<Gdiplus::Bitmap> pixels;  // the same memory, for GDI+; let go first
@@ -39,6 +40,7 @@ bool CreateBackBuffer(HWND window)
     std::unique_ptr<Buffer> made(
         new (std::nothrow) Buffer(client.right > 0 ? client.right : 1, client.bottom > 0 ? client.bottom : 1));
     if (!made || !made->dc.IsValid() || !made->dib.Get() || !made->dib.Pixels()) return false;
+    made->screen = BorrowedDC(window);
     made->pixels = PremultipliedBitmapOver(made->dib.Get());
     if (!made->pixels) return false;
     buffer = std::move(made);
@@ -83,20 +85,42 @@ Gdiplus::Color BackdropColor()
     return currentLook == Look::Dark ? Gdiplus::Color(0xFF000000) : Gdiplus::Color(0x00000000);
 }
 
-void PresentBackBuffer(HWND window, HDC target)
+void PresentBackBuffer(HWND window, HDC target, const RECT* area)
 {
     if (!buffer) return;
     GdiFlush();
-    if (currentLook == Look::Dark) {
-        // GDI writes alpha 0 with its text and blits; the dark look is opaque everywhere.
-        DWORD* pixel = buffer->dib.Pixels();
-        for (DWORD* end = pixel + static_cast<size_t>(buffer->width) * buffer->height; pixel != end; ++pixel)
-            *pixel |= 0xFF000000;
-    }
+    RECT all = {0, 0, buffer->width, buffer->height};
+    RECT copied = all;
+    if (area && !IntersectRect(&copied, area, &all)) return;
+    const int width = copied.right - copied.left, height = copied.bottom - copied.top;
     if (target) {
-        BitBlt(target, 0, 0, buffer->width, buffer->height, buffer->dc.Get(), 0, 0, SRCCOPY);
+        BitBlt(target, copied.left, copied.top, width, height, buffer->dc.Get(), copied.left, copied.top, SRCCOPY);
         return;
     }
-    BorrowedDC dc(window);
-    if (dc.IsValid()) BitBlt(dc.Get(), 0, 0, buffer->width, buffer->height, buffer->dc.Get(), 0, 0, SRCCOPY);
+    if (buffer->screen.IsValid())
+        BitBlt(buffer->screen.Get(), copied.left, copied.top, width, height, buffer->dc.Get(), copied.left, copied.top,
+               SRCCOPY);
+}
+
+DWORD* DibPixels(HDC dc, int* width, int* height)
+{
+    if (buffer && dc == buffer->dc.Get()) {  // the usual case, without asking GDI
+        *width = buffer->width;
+        *height = buffer->height;
+        return buffer->dib.Pixels();
+    }
+    DIBSECTION info = {};
+    HGDIOBJ bitmap = dc ? GetCurrentObject(dc, OBJ_BITMAP) : nullptr;
+    if (!bitmap || GetObject(bitmap, sizeof info, &info) != sizeof info || !info.dsBm.bmBits ||
+        info.dsBm.bmBitsPixel != 32 || info.dsBmih.biHeight >= 0) {
+        return nullptr;
+    }
+    *width = info.dsBm.bmWidth;
+    *height = info.dsBm.bmHeight;
+    return static_cast<DWORD*>(info.dsBm.bmBits);
+}
+
+DWORD EmptyPixel()
+{
+    return currentLook == Look::Dark ? 0xFF000000 : 0;
 }

@@ -26,6 +26,13 @@ std::unique_ptr<Gdiplus::Bitmap> PremultipliedBitmapOver(HBITMAP section);
 // or the system's backdrop) in the others.
 Gdiplus::Color BackdropColor();
 
-// Settles the alpha for the current look (dark: every pixel opaque) and copies the buffer to
-// target, or to a DC of the window taken here.
-void PresentBackBuffer(HWND window, HDC target = nullptr);
+// Copies the buffer (or the part of it in area) to target, or to a DC of the window taken here.
+// What is drawn into the buffer has its alpha settled already: in the dark look every drawing
+// leaves its pixels opaque.
+void PresentBackBuffer(HWND window, HDC target = nullptr, const RECT* area = nullptr);
+
+// The pixels of the top-down 32-bit DIB section selected into dc, with its size; null for any
+// other DC.
+DWORD* DibPixels(HDC dc, int* width, int* height);
+// A pixel where nothing is drawn: opaque black in the dark look, clear in the others.
+DWORD EmptyPixel();

@@ -20,19 +20,26 @@ bool IsCompositionEnabled()
 
 GlowText::GlowText(int glowSize)
     : theme(L"CompositedWindow::Window"),
-      glow(currentLook == Look::Glass && ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)),
-      halo(currentLook == Look::Backdrop), glowSize(glowSize)
+      glow(currentLook == Look::Glass && ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)), look(currentLook),
+      glowSize(glowSize)
 {
 }
 
-void GlowText::FinishOnBackdrop(HBITMAP section) const
+void GlowText::FinishForLook(HBITMAP section) const
 {
-    if (!halo) return;
+    if (look == Look::Glass) return;
     DIBSECTION info = {};
     if (GetObject(section, sizeof info, &info) != sizeof info || !info.dsBm.bmBits || info.dsBm.bmBitsPixel != 32)
         return;
     GdiFlush();
-    AddDarkHalo(static_cast<DWORD*>(info.dsBm.bmBits), info.dsBm.bmWidth, info.dsBm.bmHeight);
+    DWORD* pixels = static_cast<DWORD*>(info.dsBm.bmBits);
+    if (look == Look::Backdrop) {
+        AddDarkHalo(pixels, info.dsBm.bmWidth, info.dsBm.bmHeight);
+        return;
+    }
+    // Dark: the text on its black ground, opaque, as everything the dark look draws.
+    for (DWORD* end = pixels + static_cast<size_t>(info.dsBm.bmWidth) * info.dsBm.bmHeight; pixels != end; ++pixels)
+        *pixels |= 0xFF000000;
 }
 
 void AddDarkHalo(DWORD* pixels, int width, int height)

@@ -5,6 +5,7 @@
 #include <uxtheme.h>
 
 #include "components/Win32Handles.h"
+#include "render/Look.h"
 
 // Where text goes on the glass
 // ----------------------------
@@ -22,9 +23,10 @@ public:
     GlowText& operator=(const GlowText&) = delete;
 
     bool ShowsGlow() const { return glow; }
-    // On a system backdrop (the backdrop look) light text alone could sit on a light backdrop:
-    // once the text of a bitmap is drawn, this gives it a dark halo. Nothing in the other looks.
-    void FinishOnBackdrop(HBITMAP section) const;
+    // Once the text of a bitmap is drawn, settles its alpha for the look: on a system backdrop,
+    // where light text alone could sit on light colours, a dark halo around it; in the dark look,
+    // opaque everywhere; on glass nothing (the glow has its own alpha).
+    void FinishForLook(HBITMAP section) const;
     // Draws text into dc, a memory DC with a 32-bit DIB section and the wanted font selected.
     void Draw(HDC dc, const wchar_t* text, RECT rect, DWORD format) const;
 
@@ -35,7 +37,7 @@ public:
 private:
     ThemeData theme;
     bool glow;
-    bool halo;
+    Look look;  // the look when it was made: a row drawn on a worker keeps one look throughout
     int glowSize;
 };
 

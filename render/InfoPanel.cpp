@@ -49,7 +49,7 @@ void DrawBlock(const GlowText& glowText, HDC memory, const PanelBlock& block, co
 
     RECT rect = {10, 10, block.width, block.height};
     glowText.Draw(memory, text, rect, DT_WORD_ELLIPSIS | DT_NOPREFIX);
-    glowText.FinishOnBackdrop(bitmap.Get());
+    glowText.FinishForLook(bitmap.Get());
     BitBlt(windowDC, block.x, block.y, block.width, block.height, memory, 0, 0, SRCCOPY);
 }
 

@@ -192,7 +192,7 @@ void RenderPlaylistRow(PlaylistRow* row, const GlowText& text, TrackInfo& track,
     line.top = 32;
     line.bottom = 64;  // the bitmap clips it at 48
     text.Draw(row->dc.Get(), track.album, line, kRowTextFormat);
-    text.FinishOnBackdrop(row->bitmap.Get());
+    text.FinishForLook(row->bitmap.Get());
 
     // Through premultiplied ARGB over the row's pixels, so the picture keeps its own alpha.
     Gdiplus::Image* picture = track.hasArt ? track.artThumbnail : defaultPicture;

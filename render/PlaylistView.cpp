@@ -3,6 +3,7 @@
 
 #include <gdiplus.h>
 #include <process.h>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -14,6 +15,7 @@
 #include "components/Win32Handles.h"
 #include "playback/Transport.h"
 #include "render/BackBuffer.h"
+#include "render/Look.h"
 #include "render/MainView.h"
 #include "render/PlaylistRows.h"
 
@@ -52,22 +54,50 @@ struct ComposedView {
     unsigned tintedSerial = 0;  // the composition `tinted` was made from
     DWORD tint = 0;
     unsigned tintedRows = 0;     // bit r: row r of `tinted` is made
+    Look look = Look::Dark;      // the look its empty parts were made for
     unsigned onWindow = ~0u;     // the composition last copied to the window
     int tintedRowOnWindow = -1;  // the row tinted on the window since then
 };
 ComposedView composed;
 
-void ClearLines(Surface& surface, int top, int count)
+// Lines of pixels (width wide, height high) where no row is: empty for the look.
+void ClearLines(DWORD* pixels, int width, int height, int top, int count)
 {
     if (top < 0) {
         count += top;
         top = 0;
     }
-    if (top + count > surface.height) count = surface.height - top;
+    if (top + count > height) count = height - top;
     if (count <= 0) return;
     GdiFlush();
-    memset(surface.dib.Pixels() + static_cast<size_t>(top) * surface.width, 0,
-           static_cast<size_t>(count) * surface.width * sizeof(DWORD));
+    DWORD* first = pixels + static_cast<size_t>(top) * width;
+    std::fill(first, first + static_cast<size_t>(count) * width, EmptyPixel());
+}
+
+void ClearLines(Surface& surface, int top, int count)
+{
+    ClearLines(surface.dib.Pixels(), surface.width, surface.height, top, count);
+}
+
+// The rows at scroll, into dc from its top left: the ready ones copied, the others empty. pixels
+// (width by height) are dc's own. Under the lock.
+void ComposeRows(HDC dc, DWORD* pixels, int width, int height, int scroll)
+{
+    int first = scroll / kRowHeight;
+    int offset = scroll - first * kRowHeight;
+    if (offset < 0) {  // above the first row (uneven wheel steps): nothing there
+        --first;
+        offset += kRowHeight;
+    }
+    for (int i = first; i < first + 6; ++i) {
+        int top = (i - first) * kRowHeight - offset;
+        if (top >= kVisibleListHeight) break;
+        PlaylistRow* row = ReadyPlaylistRow(i);
+        if (row)
+            BitBlt(dc, 0, top, rowWidth, std::min(kRowHeight, kVisibleListHeight - top), row->dc.Get(), 0, 0, SRCCOPY);
+        else
+            ClearLines(pixels, width, std::min(height, kVisibleListHeight), top, kRowHeight);
+    }
 }
 
 bool MakeSurface(std::unique_ptr<Surface>& surface, HDC reference, int width)
@@ -86,26 +116,15 @@ Surface* ComposedAt(HDC reference, int width, int scroll)
         composed.valid = false;
         if (!MakeSurface(composed.view, reference, width)) return nullptr;
     }
-    if (composed.valid && composed.scroll == scroll && composed.version == rowsVersion && composed.width == rowWidth)
+    if (composed.valid && composed.scroll == scroll && composed.version == rowsVersion && composed.width == rowWidth &&
+        composed.look == currentLook)
         return composed.view.get();
 
     Surface& view = *composed.view;
-    if (composed.width != rowWidth) ClearLines(view, 0, view.height);  // the strip right of the rows
-    int first = scroll / kRowHeight;
-    int offset = scroll - first * kRowHeight;
-    if (offset < 0) {  // above the first row (uneven wheel steps): nothing there
-        --first;
-        offset += kRowHeight;
-    }
-    for (int i = first; i < first + 6; ++i) {
-        int top = (i - first) * kRowHeight - offset;
-        if (top >= view.height) break;
-        PlaylistRow* row = ReadyPlaylistRow(i);
-        if (row)
-            BitBlt(view.dc.Get(), 0, top, rowWidth, kRowHeight, row->dc.Get(), 0, 0, SRCCOPY);
-        else
-            ClearLines(view, top, kRowHeight);
-    }
+    // The strip right of the rows.
+    if (composed.width != rowWidth || composed.look != currentLook) ClearLines(view, 0, view.height);
+    ComposeRows(view.dc.Get(), view.dib.Pixels(), view.width, view.height, scroll);
+    composed.look = currentLook;
     composed.scroll = scroll;
     composed.version = rowsVersion;
     composed.width = rowWidth;
@@ -329,8 +348,17 @@ void CALLBACK ScrollEasingTimerProc(HWND window, UINT, UINT_PTR timerId, DWORD)
     int distance = scrollTarget - scrollPos;
     scrollPos += distance / 5 + (distance > 0 ? 1 : -1);
     if (playlistVisible && windowDC) {
-        ComposePlaylistView(listRect, windowDC, scrollPos);
-        PresentBackBuffer(window);
+        // Each step is at a new place: the rows go straight into the window's buffer, and only
+        // the overlay is copied to the window.
+        int width = 0, height = 0;
+        if (DWORD* pixels = DibPixels(windowDC, &width, &height)) {
+            ComposeRows(windowDC, pixels, width, height, scrollPos);
+            composed.onWindow = ~0u;  // the window no longer shows the kept composition
+        } else {
+            ComposePlaylistView(listRect, windowDC, scrollPos);
+        }
+        RECT overlay = {0, 0, listRect.right, kVisibleListHeight};
+        PresentBackBuffer(window, nullptr, &overlay);
     }
 }
 

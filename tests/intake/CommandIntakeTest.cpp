@@ -6,6 +6,7 @@
 #include "playback/Transport.h"
 #include "support/TagWriter.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <psapi.h>
@@ -93,6 +94,25 @@ TEST_F(IntakeTest, ReplaceLetsTheOldSoundAndListGoBeforeScanning)
     EXPECT_FALSE(playlistBuilt);
 }
 
+namespace {
+
+struct ScanSeen {
+    bool scanTitle = false;
+    bool noDrops = false;
+};
+
+LRESULT CALLBACK WatchTheScan(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    ScanSeen& seen = *reinterpret_cast<ScanSeen*>(data);
+    if (message == WM_SETTEXT && lParam)
+        seen.scanTitle |= strncmp(reinterpret_cast<const char*>(lParam), "Scanning for music files", 24) == 0;
+    if (message == WM_STYLECHANGED && wParam == static_cast<WPARAM>(GWL_EXSTYLE) && scanning)
+        seen.noDrops |= !(reinterpret_cast<const STYLESTRUCT*>(lParam)->styleNew & WS_EX_ACCEPTFILES);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 TEST_F(IntakeTest, TheWindowShowsTheScanAndComesBackAfterIt)
 {
     // Enough files that the scan lasts a while.
@@ -101,19 +121,12 @@ TEST_F(IntakeTest, TheWindowShowsTheScanAndComesBackAfterIt)
         WriteFileBytes(path, "x", 1);
     }
     AddMedia("tone-440.mp3");
-    bool sawScanTitle = false, sawNoDrops = false;
+    ScanSeen seen;  // as the window receives them, so a quick scan cannot slip between two looks
+    ASSERT_TRUE(SetWindowSubclass(window, WatchTheScan, 1, reinterpret_cast<DWORD_PTR>(&seen)));
     Intake("\"" + folder + "\"");
-    WaitFor(
-        [&] {
-            if (scanning) {
-                char title[64] = {};
-                GetWindowTextA(window, title, sizeof title);
-                sawScanTitle |= strncmp(title, "Scanning for music files", 24) == 0;
-                sawNoDrops |= !(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-            }
-            return sawScanTitle && sawNoDrops;
-        },
-        30000);
+    WaitFor([&] { return seen.scanTitle && seen.noDrops; }, 30000);
+    RemoveWindowSubclass(window, WatchTheScan, 1);
+    const bool sawScanTitle = seen.scanTitle, sawNoDrops = seen.noDrops;
     EXPECT_TRUE(sawScanTitle);
     EXPECT_TRUE(sawNoDrops);
     // The worker clears the gate first, then gives back drops and the title.
