@@ -1,9 +1,7 @@
 // The playlist overlay against the real window: the row cache, the build, scrolling, the pointer.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
-#include <thread>
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
@@ -368,20 +366,10 @@ TEST_F(Playlist, BuildsDuringTrackChangesNeverFailAndLeaveThePanelWhole)
 {
     AddFiles(MediaPath("tone-1540-id3.mp3"), 40);
     const bool plain = !GlowText(15).ShowsGlow();  // glow text is not light pixels to count
-    std::atomic<int> boxes{0};
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        while (!done) {
-            if (HWND box = FindWindowA("#32770", "Lumetra")) {
-                ++boxes;
-                PostMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-            Sleep(5);
-        }
-    });
+    MessageBoxCloser boxes;
     int panels = 0;
     int incomplete = 0;
-    for (int round = 0; round < 15 && boxes == 0; ++round) {
+    for (int round = 0; round < 15 && boxes.Closed() == 0; ++round) {
         playlistBuilt = false;                       // each opening builds again, with new rows
         SendMessageA(window, WM_KEYDOWN, VK_F1, 0);  // opens, and a build starts
         SendMessageA(window, WM_KEYDOWN, VK_F1, 0);  // closes; the build goes on
@@ -394,9 +382,7 @@ TEST_F(Playlist, BuildsDuringTrackChangesNeverFailAndLeaveThePanelWhole)
         } while (playlistBuilding);
         WaitForStarts();
     }
-    done = true;
-    watcher.join();
     printf("%d panels drawn during builds\n", panels);
-    EXPECT_EQ(boxes, 0) << "a build failed";
+    EXPECT_EQ(boxes.Closed(), 0) << "a build failed";
     EXPECT_EQ(incomplete, 0) << "panels that missed a block";
 }

@@ -158,6 +158,26 @@ bool WaitForStarts(int timeoutMs)
     return !busy();
 }
 
+MessageBoxCloser::MessageBoxCloser()
+    : watcher([this] {
+          while (!done) {
+              if (HWND box = FindWindowA("#32770", "Lumetra")) {
+                  ++closed;
+                  PostMessageA(box, WM_COMMAND, IDOK, 0);
+                  for (int waited = 0; IsWindow(box) && waited < 5000; waited += 5) Sleep(5);
+              }
+              Sleep(5);
+          }
+      })
+{
+}
+
+MessageBoxCloser::~MessageBoxCloser()
+{
+    done = true;
+    watcher.join();
+}
+
 ChildProcess::ChildProcess(const std::string& commandLine, const char* currentFolder)
 {
     STARTUPINFOA startup = {};

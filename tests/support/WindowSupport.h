@@ -2,7 +2,9 @@
 #pragma once
 
 #include <windows.h>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A top-level dialog (class #32770) of this process with the given title, waiting up to timeoutMs
@@ -33,6 +35,22 @@ void DestroyPlayerWindow(HWND window);
 // Waits until the start worker has finished every start asked for, then handles what it posted
 // (and nothing else); false when it was still busy after timeoutMs.
 bool WaitForStarts(int timeoutMs = 30000);
+
+// Closes the player's message boxes ("Lumetra", this process or another) from a thread of its own
+// for as long as it lives, counting them; they are answered OK, one at a time.
+class MessageBoxCloser {
+public:
+    MessageBoxCloser();
+    ~MessageBoxCloser();
+    MessageBoxCloser(const MessageBoxCloser&) = delete;
+    MessageBoxCloser& operator=(const MessageBoxCloser&) = delete;
+    int Closed() const { return closed; }
+
+private:
+    std::atomic<int> closed{0};
+    std::atomic<bool> done{false};
+    std::thread watcher;
+};
 
 struct ProcessResult {
     bool finished = false;
