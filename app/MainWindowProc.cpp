@@ -1,6 +1,7 @@
 // The window procedure of the main window: each message goes to the code that owns it.
 #include "app/MainWindowProc.h"
 
+#include "app/KeyCommands.h"
 #include "app/PlayerState.h"
 #include "app/Skin.h"
 #include "intake/CommandIntake.h"
@@ -43,7 +44,7 @@ void OnKeyDown(HWND window, WPARAM key)
 {
     if (key == VK_F1)
         TogglePlaylistOverlay(window);
-    else
+    else if (!RunKeyCommand(window, key))
         ScrollPlaylistByKey(window, key);
 }
 

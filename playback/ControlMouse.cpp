@@ -25,25 +25,10 @@ int Ask(ImageButton* button, const MouseEvent& mouse)
     return button ? button->Check(mouse.x, mouse.y, mouse.leftDown, mouse.graphics) : ImageButton::Outside;
 }
 
-void ToggleRandomPlay(Gdiplus::Graphics* graphics)
-{
-    randomPlay = !randomPlay;
-    randomButton = randomPlay ? randomOnButton : randomOffButton;
-    if (randomButton) randomButton->Draw(graphics);
-}
-
 void SeekTo(int x, Gdiplus::Graphics* graphics)
 {
-    seekBar->Draw(graphics);
-    if (seekBar->width <= 0 || !seekProgress) return;
-    float fraction = static_cast<float>(x - seekBar->x) / static_cast<float>(seekBar->width);
-    if (engine && engine->ActiveSound) {
-        engine->Seek(fraction);
-        seekProgress->width = ProgressWidth(fraction, seekBar->width);
-    }
-    // Without a sound the bar shows the progress it had.
-    seekProgress->Draw(graphics);
-    shownProgressWidth = seekProgress->width;
+    if (seekBar->width <= 0) return;
+    SeekToFraction(static_cast<float>(x - seekBar->x) / static_cast<float>(seekBar->width), graphics);
 }
 
 // The seek bar answers 3 while the left button is held on it, so a drag along it seeks on every move.

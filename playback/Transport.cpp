@@ -7,7 +7,9 @@
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
 #include "components/ImageButton.h"
+#include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
+#include "playback/PlaybackTimer.h"
 #include "playback/StartWorker.h"
 #include "render/BackBuffer.h"
 #include "render/MainView.h"
@@ -54,6 +56,37 @@ void TogglePlayPause(HWND window)
     // A list shorter than the one the index was chosen in starts from its first file.
     if (currentIndex < 0 || currentIndex >= count) currentIndex = 0;
     RequestStart(window, currentIndex);
+}
+
+void ToggleRandomPlay(Gdiplus::Graphics* graphics)
+{
+    randomPlay = !randomPlay;
+    randomButton = randomPlay ? randomOnButton : randomOffButton;
+    if (randomButton && graphics) randomButton->Draw(graphics);
+}
+
+void SeekToFraction(float fraction, Gdiplus::Graphics* graphics)
+{
+    if (!seekBar || !seekProgress) return;
+    if (graphics) seekBar->Draw(graphics);
+    if (engine && engine->ActiveSound) {
+        engine->Seek(fraction);
+        seekProgress->width = ProgressWidth(fraction, seekBar->width);
+    }
+    if (graphics) seekProgress->Draw(graphics);
+    shownProgressWidth = graphics ? seekProgress->width : -1;
+}
+
+void SeekBy(int ms)
+{
+    StateLock lock(stateLock);
+    PlaybackSound* sound = engine ? engine->ActiveSound : nullptr;
+    const double length = sound ? static_cast<double>(sound->LengthMs()) : 0.0;
+    if (length <= 0.0) return;
+    const double at = static_cast<double>(engine->GetPlayPos()) * length + ms;
+    const double fraction = at <= 0.0 ? 0.0 : (at >= length ? 1.0 : at / length);
+    auto graphics = WindowGraphics();
+    SeekToFraction(static_cast<float>(fraction), graphics.get());
 }
 
 void PlayRandomTrack(HWND window)

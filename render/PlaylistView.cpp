@@ -266,6 +266,20 @@ void StartScrollEasing(HWND window)
     if (!scrollTimerActive) SetTimer(window, kScrollTimerId, kScrollTimerMs, ScrollEasingTimerProc);
 }
 
+// Home and End do not ease: on a long list the easing would show seconds of rows passing by. The
+// view is at target at once, and a long list's rows there follow. Under the lock.
+void JumpListTo(HWND window, int target)
+{
+    hoverStale = true;
+    scrollTarget = target;
+    scrollPos = target;
+    if (windowDC) {
+        ComposePlaylistView(listRect, windowDC, scrollPos);
+        PresentBackBuffer(window);
+    }
+    RequestPlaylistRows(window);
+}
+
 // Sends the view to target (already within the list's bounds) with the easing, and lets a long
 // list's rows follow it. Under the lock.
 void ScrollListTo(HWND window, int target)
@@ -429,10 +443,10 @@ void ScrollPlaylistByKey(HWND window, WPARAM key)
                          scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
         break;
     case VK_HOME:
-        if (canGoUp) ScrollListTo(window, 0);
+        if (canGoUp) JumpListTo(window, 0);
         break;
     case VK_END:
-        if (canGoDown) ScrollListTo(window, bottom);
+        if (canGoDown) JumpListTo(window, bottom);
         break;
     }
 }

@@ -1,0 +1,53 @@
+// The keys of the main window beyond F1 and the overlay's scrolling: one table from a key to its action.
+#include "app/KeyCommands.h"
+
+#include "app/PlayerState.h"
+#include "playback/Transport.h"
+#include "render/BackBuffer.h"
+
+namespace {
+
+const int kSeekStepMs = 5000;
+
+void SeekBack(HWND)
+{
+    SeekBy(-kSeekStepMs);
+}
+
+void SeekForward(HWND)
+{
+    SeekBy(kSeekStepMs);
+}
+
+void ToggleRandom(HWND)
+{
+    StateLock lock(stateLock);
+    auto graphics = WindowGraphics();
+    ToggleRandomPlay(graphics.get());
+}
+
+struct KeyCommand {
+    WPARAM key;
+    bool control;
+    void (*action)(HWND window);
+};
+
+// The same actions as the buttons'.
+const KeyCommand kKeyCommands[] = {
+    {VK_SPACE, false, TogglePlayPause}, {VK_LEFT, false, SeekBack},      {VK_RIGHT, false, SeekForward},
+    {VK_LEFT, true, PlayPreviousTrack}, {VK_RIGHT, true, PlayNextTrack}, {'R', false, ToggleRandom},
+};
+
+}  // namespace
+
+bool RunKeyCommand(HWND window, WPARAM key)
+{
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    for (const KeyCommand& command : kKeyCommands) {
+        if (command.key != key || command.control != control) continue;
+        command.action(window);
+        PresentBackBuffer(window);  // what the action drew, such as a button's new look
+        return true;
+    }
+    return false;
+}
