@@ -46,7 +46,7 @@ bool RunKeyCommand(HWND window, WPARAM key)
     for (const KeyCommand& command : kKeyCommands) {
         if (command.key != key || command.control != control) continue;
         command.action(window);
-        PresentBackBuffer(window);  // what the action drew, such as a button's new look
+        PresentBackBuffer();  // what the action drew, such as a button's new look
         return true;
     }
     return false;

@@ -53,7 +53,7 @@ void OnMouse(HWND window, WPARAM wParam, LPARAM lParam)
     StateLock lock(stateLock);
     HandleControlMouse(lParam, window, wParam);
     if (playlistVisible) TrackPlaylistPointer(HIWORD(lParam), window, wParam == MK_LBUTTON);
-    PresentBackBuffer(window);
+    PresentBackBuffer();
 }
 
 void OnDropFiles(HWND window, HDROP drop)

@@ -130,7 +130,7 @@ void RunTick(HWND window)
         AnimateScanTitle(window);
     }
     // A tick that drew nothing costs no copy to the window.
-    if (drew) PresentBackBuffer(window);
+    if (drew) PresentBackBuffer();
 }
 
 }  // namespace

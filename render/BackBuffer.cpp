@@ -82,10 +82,10 @@ std::unique_ptr<Gdiplus::Bitmap> PremultipliedBitmapOver(HBITMAP section)
 
 Gdiplus::Color BackdropColor()
 {
-    return currentLook == Look::Dark ? Gdiplus::Color(0xFF000000) : Gdiplus::Color(0x00000000);
+    return Gdiplus::Color(EmptyPixel());  // both ARGB, the same bits
 }
 
-void PresentBackBuffer(HWND window, HDC target, const RECT* area)
+void PresentBackBuffer(HDC target, const RECT* area)
 {
     if (!buffer) return;
     GdiFlush();

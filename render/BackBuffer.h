@@ -26,10 +26,10 @@ std::unique_ptr<Gdiplus::Bitmap> PremultipliedBitmapOver(HBITMAP section);
 // or the system's backdrop) in the others.
 Gdiplus::Color BackdropColor();
 
-// Copies the buffer (or the part of it in area) to target, or to a DC of the window taken here.
+// Copies the buffer (or the part of it in area) to target, or to the window's own DC, kept with it.
 // What is drawn into the buffer has its alpha settled already: in the dark look every drawing
 // leaves its pixels opaque.
-void PresentBackBuffer(HWND window, HDC target = nullptr, const RECT* area = nullptr);
+void PresentBackBuffer(HDC target = nullptr, const RECT* area = nullptr);
 
 // The pixels of the top-down 32-bit DIB section selected into dc, with its size; null for any
 // other DC.

@@ -16,6 +16,22 @@ bool IsCompositionEnabled()
     return SUCCEEDED(DwmIsCompositionEnabled(&enabled)) && enabled;
 }
 
+// Each value of out is the largest of in within radius of it, along rows or along columns.
+void SpreadMaximum(const std::vector<BYTE>& in, std::vector<BYTE>& out, int width, int height, int radius,
+                   bool alongRows)
+{
+    const int step = alongRows ? 1 : width;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int along = alongRows ? x : y, last = (alongRows ? width : height) - 1;
+            const int at = y * width + x;
+            BYTE most = 0;
+            for (int d = std::max(-radius, -along); d <= std::min(radius, last - along); ++d)
+                most = std::max(most, in[static_cast<size_t>(at + d * step)]);
+            out[static_cast<size_t>(at)] = most;
+        }
+}
+
 }  // namespace
 
 GlowText::GlowText(int glowSize)
@@ -54,20 +70,8 @@ void AddDarkHalo(DWORD* pixels, int width, int height)
         coverage[i] = static_cast<BYTE>(std::max({p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF}));
     }
     std::vector<BYTE> across(coverage.size()), spread(coverage.size());
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            BYTE most = 0;
-            for (int dx = std::max(0, x - kRadius); dx <= std::min(width - 1, x + kRadius); ++dx)
-                most = std::max(most, coverage[static_cast<size_t>(y) * width + dx]);
-            across[static_cast<size_t>(y) * width + x] = most;
-        }
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            BYTE most = 0;
-            for (int dy = std::max(0, y - kRadius); dy <= std::min(height - 1, y + kRadius); ++dy)
-                most = std::max(most, across[static_cast<size_t>(dy) * width + x]);
-            spread[static_cast<size_t>(y) * width + x] = most;
-        }
+    SpreadMaximum(coverage, across, width, height, kRadius, true);
+    SpreadMaximum(across, spread, width, height, kRadius, false);
     // Premultiplied: the text's own colour at its coverage over black, which adds nothing but alpha.
     for (size_t i = 0; i < coverage.size(); ++i) {
         DWORD alpha = std::max<DWORD>(coverage[i], spread[i] * kHaloAlpha / 255);

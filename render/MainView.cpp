@@ -48,7 +48,7 @@ void PaintMainView(HWND window)
     HDC dc = BeginPaint(window, &paint);
     if (auto graphics = WindowGraphics()) PaintControlLayer(graphics.get());
     if (!idle && !playlistVisible) DrawInfoPanel();
-    PresentBackBuffer(window, dc);
+    PresentBackBuffer(dc);
     EndPaint(window, &paint);
 }
 

@@ -22,21 +22,14 @@ const int kRowsBeforeView = kRowSlots / 2 - 2;                // a long list's w
 // The file each published slot was rendered from, to tell when the list changed under it.
 std::string rowPaths[kRowSlots];
 
-void ReleaseRow(PlaylistRow* row)
-{
-    delete row;
-}
-
-struct RowRelease {
-    void operator()(PlaylistRow* row) const { ReleaseRow(row); }
-};
-using OwnedRow = std::unique_ptr<PlaylistRow, RowRelease>;
+// A row owns its DC, bitmap and selections: deleting it releases them.
+using OwnedRow = std::unique_ptr<PlaylistRow>;
 
 // Under the lock.
 void ReleaseAllRows()
 {
     for (PlaylistRow*& row : rows) {
-        ReleaseRow(row);
+        delete row;
         row = nullptr;
     }
     rowCount = 0;
@@ -146,7 +139,7 @@ bool PublishRow(OwnedRow row, const std::string& path)
     const char* name = scanner ? scanner->GetFileName(index) : nullptr;
     if (!name || path != name) return false;
     int slot = Slot(index);
-    ReleaseRow(rows[slot]);
+    delete rows[slot];
     rows[slot] = row.release();
     rowPaths[slot] = path;
     ++rowsVersion;

@@ -275,7 +275,7 @@ void JumpListTo(HWND window, int target)
     scrollPos = target;
     if (windowDC) {
         ComposePlaylistView(listRect, windowDC, scrollPos);
-        PresentBackBuffer(window);
+        PresentBackBuffer();
     }
     RequestPlaylistRows(window);
 }
@@ -372,7 +372,7 @@ void CALLBACK ScrollEasingTimerProc(HWND window, UINT, UINT_PTR timerId, DWORD)
             ComposePlaylistView(listRect, windowDC, scrollPos);
         }
         RECT overlay = {0, 0, listRect.right, kVisibleListHeight};
-        PresentBackBuffer(window, nullptr, &overlay);
+        PresentBackBuffer(nullptr, &overlay);
     }
 }
 

@@ -3,8 +3,7 @@
 
 #include <psapi.h>
 
-#include <atomic>
-#include <thread>
+#include <optional>
 
 #include "components/ImageButton.h"
 
@@ -53,14 +52,9 @@ TEST_F(IntakeTest, ManyForwardsAmongClicksKeysAndWheelTurnsLeakNothingAndNeverHa
     };
     const ImageButton* buttons[] = {playPauseButton, nextButton, prevButton, randomButton, showPlaylistButton};
     for (const ImageButton* button : buttons) ASSERT_NE(button, nullptr);
-    // F1 during a scan answers with a message box; a watcher closes those.
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        while (!done) {
-            if (HWND box = FindWindowA("#32770", "Lumetra")) PostMessageA(box, WM_COMMAND, IDOK, 0);
-            Sleep(20);
-        }
-    });
+    // F1 during a scan answers with a message box; these are closed.
+    std::optional<MessageBoxCloser> boxes;
+    boxes.emplace();
 
     // The list playing and its rows built once, as at the end.
     auto settle = [&] {
@@ -103,8 +97,7 @@ TEST_F(IntakeTest, ManyForwardsAmongClicksKeysAndWheelTurnsLeakNothingAndNeverHa
     load(100);
     Usage before = MeasureUsage();
     load(100);
-    done = true;
-    watcher.join();
+    boxes.reset();  // its thread is gone before the measure
     Usage after = MeasureUsage();
 
     RecordProperty("gdi", std::to_string(before.gdiObjects) + " -> " + std::to_string(after.gdiObjects));
