@@ -232,6 +232,14 @@ private:
     const std::shared_ptr<SoundLength> length;
 };
 
+// The level cubed: a tenth of the travel is about 60 dB down, and each step sounds about as large
+// as the next, as with the system's own volume control.
+uint32_t GainForVolume(int percent)
+{
+    const double level = std::clamp(percent, 0, 100) / 100.0;
+    return static_cast<uint32_t>(std::lround(level * level * level * audio::WaveOutput::kUnityGain));
+}
+
 Sound* AsSound(PlaybackSound* sound)
 {
     return static_cast<Sound*>(sound);
@@ -260,6 +268,7 @@ public:
     std::vector<std::unique_ptr<Sound>> sounds;  // the retired ones, oldest first, then current
     Sound* current = nullptr;
     LengthCounter lengthCounter;
+    std::atomic<int> volume{100};
 
     // Under lock, after current was set: frees the oldest retired sounds past the ones kept.
     void FreeRetiredSounds()
@@ -381,6 +390,7 @@ bool PlaybackEngine::StartPrepared(PreparedSound*& prepared)
                 core->lengthCounter.Count(nullptr, std::string());  // its count is of no use now
                 if (const auto replaced = previous->End()) replaced->WaitClosed(kReplacedCloseWaitMs);
             }
+            output->SetGain(GainForVolume(core->volume));
             if (!output->Play()) {
                 output->Stop();
                 return false;
@@ -407,6 +417,20 @@ bool PlaybackEngine::StartPlaying(const char* path)
     const bool started = OpenOutput(prepared) && StartPrepared(prepared);
     DiscardPrepared(prepared);  // null once taken
     return started;
+}
+
+void PlaybackEngine::SetVolume(int percent)
+{
+    // Under the engine's lock, so a sound that a start commits meanwhile gets the new level too.
+    std::lock_guard<std::mutex> guard(core->lock);
+    core->volume = std::clamp(percent, 0, 100);
+    if (core->current == nullptr) return;
+    if (const auto output = core->current->Output()) output->SetGain(GainForVolume(core->volume));
+}
+
+int PlaybackEngine::Volume() const
+{
+    return core->volume;
 }
 
 bool PlaybackEngine::Pause(bool pause)

@@ -68,6 +68,10 @@ public:
     static void DiscardPrepared(PreparedSound* prepared);
     bool Pause(bool pause);
     bool Seek(float fraction);
+    // The player's own level, 0 to 100 (100 at first): it scales the samples of every sound from
+    // the next buffer on, on a curve that the ear hears as even steps. At 100 nothing is scaled.
+    void SetVolume(int percent);
+    int Volume() const;
     // Fraction of the active sound's length heard so far, 0 without a sound.
     float GetPlayPos();
     // Length of the active sound as "m:ss" or "h:mm:ss", "[N/A]" without a sound. Engine-owned.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 namespace audio {
 
@@ -20,10 +21,11 @@ bool IsDone(const WAVEHDR& header)
     return (*static_cast<const volatile DWORD*>(&header.dwFlags) & WHDR_DONE) != 0;
 }
 
-// About a tenth of a second per buffer.
+// Buffers of 25 ms, four of them queued: a volume change is heard after at most 100 ms of what
+// was queued before it, and a late wake of the output thread still finds sound queued.
 size_t FramesPerBuffer(int rate)
 {
-    return static_cast<size_t>(std::max(1024, rate / 10));
+    return static_cast<size_t>(std::max(256, rate / 40));
 }
 
 }  // namespace
@@ -158,6 +160,7 @@ void WaveOutput::FillBuffers()
         if (sourceEnded) return;
         if (buffer.queued) continue;
         const size_t frames = ReadSource(buffer.samples.data(), framesPerBuffer);
+        ApplyGain(buffer.samples.data(), frames);
         if (frames == 0 || !QueueBuffer(buffer, frames)) {
             sourceEnded = true;
             return;
@@ -179,6 +182,26 @@ size_t WaveOutput::ReadSource(int16_t* out, size_t maxFrames)
     }
     if (done < maxFrames && decoder) done += decoder->Read(out + done * channels, maxFrames - done);
     return done;
+}
+
+void WaveOutput::ApplyGain(int16_t* samples, size_t frames)
+{
+    const uint32_t target = targetGain.load();
+    if (frames == 0 || (target == kUnityGain && appliedGain == kUnityGain)) return;
+    // A change is ramped over its first 10 ms: long enough not to click, short enough to be heard
+    // at once.
+    const int64_t from = appliedGain;
+    const int64_t step = static_cast<int64_t>(target) - from;
+    const int64_t rampFrames = std::max(1, rate / 100);
+    for (size_t frame = 0; frame < frames; ++frame) {
+        const int64_t done = std::min(static_cast<int64_t>(frame) + 1, rampFrames);
+        const int64_t gain = from + step * done / rampFrames;
+        for (int channel = 0; channel < channels; ++channel, ++samples) {
+            const int64_t scaled = (*samples * gain + 0x8000) >> 16;
+            *samples = static_cast<int16_t>(std::clamp<int64_t>(scaled, INT16_MIN, INT16_MAX));
+        }
+    }
+    appliedGain = target;
 }
 
 bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames)

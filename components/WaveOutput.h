@@ -84,8 +84,12 @@ public:
     bool Ended() const { return ended.load() && !SeekOnItsWay(); }
     int Channels() const { return channels; }
     int Rate() const { return rate; }
+    // Scales the samples queued from now on by gain / kUnityGain, ramped across the first buffer
+    // so a change makes no click. At kUnityGain the samples reach the device untouched.
+    void SetGain(uint32_t gain) { targetGain = gain; }
 
     static constexpr int kEndLeadMs = 250;
+    static constexpr uint32_t kUnityGain = 65536;
 
 private:
     struct Buffer {
@@ -104,6 +108,7 @@ private:
     void FinishSeek(uint64_t frame, bool moved);
     void FillBuffers();
     size_t ReadSource(int16_t* out, size_t maxFrames);
+    void ApplyGain(int16_t* samples, size_t frames);
     bool QueueBuffer(Buffer& buffer, size_t frames);
     void CheckEnded();
     uint64_t PlayedFrames();
@@ -138,6 +143,8 @@ private:
     std::atomic<bool> ended{false};
     std::atomic<bool> drained{false};  // every queued frame has been played
     std::atomic<uint64_t> lastHeard{0};
+    std::atomic<uint32_t> targetGain{kUnityGain};
+    uint32_t appliedGain = kUnityGain;  // the gain the last queued sample got; output thread
     // Seeks asked for (counted) and the latest target; the output thread applies them.
     std::atomic<uint64_t> seekTarget{0};
     std::atomic<unsigned> seeksAsked{0};

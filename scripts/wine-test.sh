@@ -18,7 +18,7 @@ harness=$(cd "$harness" && pwd)
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver64
 export WINELOADER=$wine WINESERVER=$wineserver
-export WINEPREFIX=$harness/prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEPREFIX=$harness/prefix WINEARCH=win64 WINEDEBUG=${LUMETRA_WINEDEBUG:--all}
 # No Mono/Gecko prompts; a crash ends the process instead of waiting in the debugger.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 # LUMETRA_SINK=null: output goes nowhere, unpaced and uncaptured (for programs that only time

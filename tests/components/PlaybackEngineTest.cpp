@@ -146,6 +146,30 @@ TEST_F(PlaybackEngineTest, FilesCutShortPlayWhatTheyHaveAndEndEvenUnderAnAnsiPat
     RemoveTree(folder);
 }
 
+// The level is heard soon after the change, at the cube of the level: half the travel is an
+// eighth of the amplitude. Wine's own path to the capture holds about 300 ms of sound (its mixing
+// buffer, ALSA's, the capture's pipe); the player adds at most the 100 ms it queues.
+TEST_F(PlaybackEngineTest, VolumeScalesWhatIsHeardSoon)
+{
+    ASSERT_TRUE(Start("tone-440.mp3"));
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(800), 30000));
+    const uint64_t changedAt = CaptureSize();
+    engine.SetVolume(50);
+    EXPECT_EQ(engine.Volume(), 50);
+    ASSERT_TRUE(WaitForCaptureSize(changedAt + kCdStereo.BytesFor(1000), 30000));
+    const auto heard = ReadCapture(kCdStereo, changedAt, changedAt + kCdStereo.BytesFor(1000));
+    const size_t window = 44100 / 50;  // 20 ms
+    int heardAfterMs = -1;
+    for (size_t at = 0; at + window <= heard.size() && heardAfterMs < 0; at += window) {
+        std::vector<float> part(heard.begin() + at, heard.begin() + at + window);
+        if (ToneAmplitude(part, 44100, 440) < 0.1) heardAfterMs = static_cast<int>(at * 1000 / 44100);
+    }
+    EXPECT_GE(heardAfterMs, 0);
+    EXPECT_LT(heardAfterMs, 450);
+    const std::vector<float> tail(heard.end() - 44100 / 5, heard.end());
+    EXPECT_NEAR(ToneAmplitude(tail, 44100, 440), 0.5 * 0.125, 0.01);
+}
+
 TEST_F(PlaybackEngineTest, PositionFollowsWhatIsHeardAndPauseHoldsIt)
 {
     ASSERT_TRUE(Start("tone-440.mp3"));
