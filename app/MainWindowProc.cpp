@@ -10,6 +10,7 @@
 #include "playback/ControlMouse.h"
 #include "playback/StartWorker.h"
 #include "playback/Transport.h"
+#include "playback/Volume.h"
 #include "render/BackBuffer.h"
 #include "render/Look.h"
 #include "render/MainView.h"
@@ -100,7 +101,10 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         OnMouse(window, wParam, lParam);
         return 0;
     case WM_MOUSEWHEEL:
-        ScrollPlaylistByWheel(window, static_cast<short>(HIWORD(wParam)));
+        if (playlistVisible)
+            ScrollPlaylistByWheel(window, static_cast<short>(HIWORD(wParam)));
+        else
+            ChangeVolumeByWheel(window, static_cast<short>(HIWORD(wParam)));
         return 0;
     case WM_DROPFILES:
         OnDropFiles(window, reinterpret_cast<HDROP>(wParam));

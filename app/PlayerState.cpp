@@ -32,6 +32,9 @@ PlaybackEngine* engine = nullptr;
 FolderScanner* scanner = nullptr;
 HDC windowDC = nullptr;
 
+int volumeBeforeMute = 100;
+DWORD volumeShownUntil = 0;
+
 std::atomic<bool> idle{true};
 std::atomic<bool> randomPlay{false};
 std::atomic<bool> scanning{false};

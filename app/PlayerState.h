@@ -177,6 +177,11 @@ extern int hoverRow;
 extern bool mouseInList;
 extern bool lastMouseDown;
 
+// Volume: the level muting took away (1..100), and until when (GetTickCount) a changed level shows
+// in the details block, 0 when it does not. Under the lock.
+extern int volumeBeforeMute;
+extern DWORD volumeShownUntil;
+
 // Playback timer.
 extern int tick;
 // The seek progress width last drawn over the seek bar; -1 once anything has painted over the bar

@@ -9,6 +9,7 @@
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
 #include "playback/Transport.h"
+#include "playback/Volume.h"
 #include "render/BackBuffer.h"
 #include "render/InfoPanel.h"
 #include "render/MainView.h"
@@ -119,6 +120,7 @@ void RunTick(HWND window)
         drew |= ShowSeekProgress();
     }
     drew |= RefreshBuildingPlaylist();
+    drew |= EndVolumeDisplay();
     if (scanning && scanner) {
         // Its first file plays as soon as it is there; a start that fails leaves nothing loaded,
         // so a later tick tries again.

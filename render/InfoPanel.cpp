@@ -8,6 +8,7 @@
 #include "components/PlaybackEngine.h"
 #include "components/WideText.h"
 #include "components/Win32Handles.h"
+#include "playback/Volume.h"
 #include "render/GlowText.h"
 
 namespace {
@@ -64,10 +65,11 @@ void FormatDetailsText(wchar_t (&details)[kDetailsTextChars])
         position = currentIndex + 1;
         count = scanner->GetNoOfFiles();
     }
-    FormatBounded(details,
-                  L"Bit rate: %s\nFrequency: %s\nYear: %s\nPublisher: %s\nLength: %s\nCopyright: %s\nNow: %d of %d",
+    wchar_t lastLine[32];
+    if (!FormatVolumeLine(lastLine, ARRAYSIZE(lastLine))) FormatBounded(lastLine, L"Now: %d of %d", position, count);
+    FormatBounded(details, L"Bit rate: %s\nFrequency: %s\nYear: %s\nPublisher: %s\nLength: %s\nCopyright: %s\n%s",
                   bitRateText, frequencyText, OrMissing(yearText), OrMissing(publisherText), lengthText,
-                  OrMissing(copyrightText), position, count);
+                  OrMissing(copyrightText), lastLine);
 }
 
 void FormatTitleText(wchar_t (&title)[kTitleTextChars])

@@ -7,7 +7,9 @@
 #include "components/PlaybackEngine.h"
 #include "playback/NowPlaying.h"
 #include "playback/PlaybackTimer.h"
+#include "playback/StartWorker.h"
 #include "playback/Transport.h"
+#include "render/InfoPanel.h"
 #include "support/TestSupport.h"
 #include "support/WindowSupport.h"
 
@@ -94,6 +96,54 @@ TEST_F(KeyCommands, SpaceArrowsAndRDoWhatTheirButtonsDo)
     ASSERT_TRUE(WaitForStarts());
     EXPECT_EQ(currentIndex, 0);
     Press(VK_CONTROL, false);
+}
+
+// Up, Down, M and the wheel set the volume while the overlay is hidden, and the details block
+// says so for two seconds; with the overlay shown they scroll it and leave the volume alone.
+TEST_F(KeyCommands, VolumeFollowsKeysAndWheelOnlyWhileTheOverlayIsHidden)
+{
+    ASSERT_TRUE(scanner->Scan(MediaPath("tone-440.mp3").c_str()));
+    ASSERT_TRUE(StartTrackNow(0));
+    struct Step {
+        UINT message;
+        WPARAM key;
+        int delta;
+        int level;
+        const wchar_t* line;
+    };
+    const Step steps[] = {
+        {WM_KEYDOWN, VK_DOWN, 0, 95, L"Volume: 95%"},      {WM_KEYDOWN, VK_UP, 0, 100, L"Volume: 100%"},
+        {WM_KEYDOWN, VK_UP, 0, 100, L"Volume: 100%"},      {WM_MOUSEWHEEL, 0, -2 * WHEEL_DELTA, 90, L"Volume: 90%"},
+        {WM_MOUSEWHEEL, 0, -WHEEL_DELTA / 3, 89, nullptr}, {WM_MOUSEWHEEL, 0, -2 * WHEEL_DELTA / 3, 85, nullptr},
+        {WM_KEYDOWN, 'M', 0, 0, L"Volume: muted"},         {WM_KEYDOWN, VK_DOWN, 0, 0, nullptr},
+        {WM_KEYDOWN, 'M', 0, 85, L"Volume: 85%"},
+    };
+    for (const Step& step : steps) {
+        if (step.message == WM_KEYDOWN)
+            Key(step.key);
+        else
+            SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, step.delta), 0);
+        EXPECT_EQ(engine->Volume(), step.level) << step.key << " " << step.delta;
+        wchar_t details[kDetailsTextChars];
+        StateLock lock(stateLock);
+        FormatDetailsText(details);
+        if (step.line) EXPECT_NE(wcsstr(details, step.line), nullptr) << details;
+    }
+    EXPECT_TRUE(WaitFor(
+        [] {
+            wchar_t details[kDetailsTextChars];
+            StateLock lock(stateLock);
+            FormatDetailsText(details);
+            return wcsstr(details, L"Now: 1 of 1") != nullptr;
+        },
+        4000))
+        << "the position line comes back";
+
+    Key(VK_F1);
+    ASSERT_TRUE(playlistVisible);
+    Key(VK_DOWN);
+    SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_EQ(engine->Volume(), 85);
 }
 
 TEST_F(KeyCommands, HomeAndEndReachTheEndsOfALongListAtOnce)
