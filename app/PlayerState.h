@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 class ImageObject;
@@ -78,13 +79,16 @@ extern int startsInFlight;
 // start worker, so that opening a file never holds up the window. Only the latest request may
 // commit: `startSerial` names it, `startIndex` and `startWindow` are its file and window (-1:
 // nothing more to start, as after teardown); with `startOnlyIfNothingLoaded` a sound loaded
-// meanwhile wins. `startWorkerBusy` is set from the request that makes the worker until it has
+// meanwhile wins; with `startHeld` the file is loaded paused at `startHeldAtMs` (a restored
+// session). `startWorkerBusy` is set from the request that makes the worker until it has
 // finished with the latest one; `startAnswered` is the last request it finished, and
 // `startAnsweredPlays` whether that one plays. All under the lock.
 extern unsigned startSerial;
 extern int startIndex;
 extern HWND startWindow;
 extern bool startOnlyIfNothingLoaded;
+extern bool startHeld;
+extern uint32_t startHeldAtMs;
 extern bool startWorkerBusy;
 extern unsigned startAnswered;
 extern bool startAnsweredPlays;

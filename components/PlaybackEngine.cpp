@@ -255,6 +255,7 @@ public:
     int rate = 0;
     uint64_t totalFrames = 0;
     bool lengthExact = true;
+    bool held = false;  // starts paused
     // Null when the sound is to follow the current one on its device.
     std::shared_ptr<audio::WaveOutput> output;
 };
@@ -310,6 +311,16 @@ PlaybackEngine::~PlaybackEngine()
 
 PreparedSound* PlaybackEngine::PrepareSound(const char* path)
 {
+    return Prepare(path, false, 0);
+}
+
+PreparedSound* PlaybackEngine::PrepareHeldSound(const char* path, uint32_t atMs)
+{
+    return Prepare(path, true, atMs);
+}
+
+PreparedSound* PlaybackEngine::Prepare(const char* path, bool held, uint32_t atMs)
+{
     try {
         auto decoder = audio::OpenAudioDecoder(path);
         if (!decoder) return nullptr;
@@ -319,13 +330,21 @@ PreparedSound* PlaybackEngine::PrepareSound(const char* path)
         prepared->rate = decoder->Rate();
         prepared->totalFrames = decoder->TotalFrames();
         prepared->lengthExact = decoder->LengthExact();
-        prepared->source = audio::PrimedSource::Prime(std::move(decoder));
+        prepared->held = held;
+        uint64_t firstFrame = static_cast<uint64_t>(atMs) * static_cast<uint64_t>(prepared->rate) / 1000;
+        if (firstFrame >= prepared->totalFrames) firstFrame = 0;
+        prepared->source = audio::PrimedSource::Prime(std::move(decoder), firstFrame);
+        if (!prepared->source.decoder && firstFrame != 0) {
+            // The seek failed: the file is played from its start instead, if it plays at all.
+            decoder = audio::OpenAudioDecoder(path);
+            prepared->source = audio::PrimedSource::Prime(std::move(decoder));
+        }
         if (!prepared->source.decoder) return nullptr;
 
         // A sound whose file is read to its end waits for one to follow it; the device is opened
         // here only when this one cannot.
         std::shared_ptr<audio::WaveOutput> playing;
-        {
+        if (!held) {
             std::lock_guard<std::mutex> guard(core->lock);
             if (core->current != nullptr) playing = core->current->Output();
         }
@@ -391,7 +410,7 @@ bool PlaybackEngine::StartPrepared(PreparedSound*& prepared)
                 if (const auto replaced = previous->End()) replaced->WaitClosed(kReplacedCloseWaitMs);
             }
             output->SetGain(GainForVolume(core->volume));
-            if (!output->Play()) {
+            if ((owned->held && !output->Pause(true)) || !output->Play()) {
                 output->Stop();
                 return false;
             }

@@ -58,6 +58,10 @@ public:
     // setting up its decoder, opening the device) runs on any thread without it, and touches no
     // sound; the quick one swaps the sounds. Null when the file does not play.
     PreparedSound* PrepareSound(const char* path);
+    // Like PrepareSound, for a sound that starts paused at atMs (at its start when the file is
+    // shorter, or cannot be sought there), always on a device of its own: nothing of it is heard
+    // until Pause(false).
+    PreparedSound* PrepareHeldSound(const char* path, uint32_t atMs);
     // Takes prepared (and nulls it) when it starts, and when it cannot. A sound prepared to follow
     // the current one on its device, which can no longer take it (sought or stopped since), is
     // left with the caller: false with prepared still set. OpenOutput, without holding any lock,
@@ -78,5 +82,7 @@ public:
     const wchar_t* GetPlayTime();
 
 private:
+    PreparedSound* Prepare(const char* path, bool held, uint32_t atMs);
+
     EngineCore* core;
 };

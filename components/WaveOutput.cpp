@@ -30,22 +30,25 @@ size_t FramesPerBuffer(int rate)
 
 }  // namespace
 
-PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder)
+PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder, uint64_t firstFrame)
 {
     PrimedSource primed;
     if (!decoder || !IsPlayableFormat(decoder->Rate(), decoder->Channels())) return primed;
+    if (firstFrame != 0 && !decoder->SeekTo(firstFrame)) return primed;
     std::vector<int16_t> head(FramesPerBuffer(decoder->Rate()) * decoder->Channels());
     const size_t frames = decoder->Read(head.data(), head.size() / decoder->Channels());
     if (frames == 0) return primed;
     head.resize(frames * decoder->Channels());
     primed.head = std::move(head);
     primed.decoder = std::move(decoder);
+    primed.firstFrame = firstFrame;
     return primed;
 }
 
 WaveOutput::WaveOutput(PrimedSource source)
     : channels(source.Channels()), rate(source.Rate()), framesPerBuffer(FramesPerBuffer(source.Rate())),
-      decoder(std::move(source.decoder)), head(std::move(source.head))
+      decoder(std::move(source.decoder)), head(std::move(source.head)), baseFrame(source.firstFrame),
+      lastHeard(source.firstFrame)
 {
 }
 

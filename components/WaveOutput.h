@@ -37,9 +37,11 @@ private:
 struct PrimedSource {
     std::unique_ptr<AudioDecoder> decoder;
     std::vector<int16_t> head;
+    uint64_t firstFrame = 0;  // the frame of the source that head begins with
 
     // Null decoder when the source yields no audio or has a format no device is asked to play.
-    static PrimedSource Prime(std::unique_ptr<AudioDecoder> decoder);
+    // From firstFrame on when it is not 0: a decoder that cannot seek there yields nothing.
+    static PrimedSource Prime(std::unique_ptr<AudioDecoder> decoder, uint64_t firstFrame = 0);
     int Channels() const { return decoder->Channels(); }
     int Rate() const { return decoder->Rate(); }
 };

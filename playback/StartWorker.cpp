@@ -34,7 +34,14 @@ struct PreparedTrack {
     ~PreparedTrack() { PlaybackEngine::DiscardPrepared(sound); }
 };
 
-void PrepareTrack(const std::string& path, PreparedTrack& track)
+// What a request asks for beyond its file.
+struct StartMode {
+    bool onlyIfNothingLoaded = false;
+    bool held = false;
+    uint32_t heldAtMs = 0;
+};
+
+void PrepareTrack(const std::string& path, const StartMode& mode, PreparedTrack& track)
 {
     PlaybackEngine* target;
     {
@@ -43,7 +50,8 @@ void PrepareTrack(const std::string& path, PreparedTrack& track)
         if (!target) return;
         ++startsInFlight;  // keeps the teardown from freeing the engine under this start
     }
-    track.sound = target->PrepareSound(path.c_str());
+    track.sound =
+        mode.held ? target->PrepareHeldSound(path.c_str(), mode.heldAtMs) : target->PrepareSound(path.c_str());
     if (track.sound) {
         try {
             track.info.reset(new TrackInfo(path.c_str()));
@@ -59,7 +67,7 @@ void PrepareTrack(const std::string& path, PreparedTrack& track)
 // then and the window goes back to the About picture rather than show a track without texts.
 // With onlyIfNothingLoaded, a sound that another start loaded meanwhile wins. A request of the
 // worker carries its serial and commits only while it is still the latest one.
-bool StartTrack(int index, bool onlyIfNothingLoaded, unsigned serial)
+bool StartTrack(int index, const StartMode& mode, unsigned serial)
 {
     std::string path;
     PreparedTrack track;
@@ -71,7 +79,7 @@ bool StartTrack(int index, bool onlyIfNothingLoaded, unsigned serial)
             if (!name) return false;
             path = name;
         }
-        PrepareTrack(path, track);
+        PrepareTrack(path, mode, track);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -83,7 +91,7 @@ bool StartTrack(int index, bool onlyIfNothingLoaded, unsigned serial)
             // The list may have been replaced while the file was opened.
             const char* name = engine && scanner ? scanner->GetFileName(index) : nullptr;
             if (!name || path != name || !track.sound) return false;
-            if (onlyIfNothingLoaded && engine->ActiveSound) return false;
+            if (mode.onlyIfNothingLoaded && engine->ActiveSound) return false;
             if (!track.info) {
                 UnloadSound();
                 ClearNowPlaying();
@@ -112,7 +120,7 @@ void __cdecl StartWorker(void*)
     for (;;) {
         int index;
         HWND window;
-        bool onlyIfNothingLoaded;
+        StartMode mode;
         {
             StateLock lock(stateLock);
             if (startIndex < 0 || handled == startSerial) {
@@ -123,11 +131,13 @@ void __cdecl StartWorker(void*)
             handled = startSerial;
             index = startIndex;
             window = startWindow;
-            onlyIfNothingLoaded = startOnlyIfNothingLoaded;
+            mode.onlyIfNothingLoaded = startOnlyIfNothingLoaded;
+            mode.held = startHeld;
+            mode.heldAtMs = startHeldAtMs;
         }
         bool started = false;
         try {
-            started = StartTrack(index, onlyIfNothingLoaded, handled);
+            started = StartTrack(index, mode, handled);
         } catch (...) {
             // Nothing may escape a thread; the start counts as failed.
         }
@@ -156,9 +166,17 @@ void RequestStart(HWND window, int index, bool onlyIfNothingLoaded)
     startIndex = index;
     startWindow = window;
     startOnlyIfNothingLoaded = onlyIfNothingLoaded;
+    startHeld = false;
     if (startWorkerBusy) return;  // it takes this request when it has finished the one it has
     startWorkerBusy = true;
     if (_beginthread(StartWorker, 0, nullptr) == static_cast<uintptr_t>(-1)) startWorkerBusy = false;
+}
+
+void RequestHeldStart(HWND window, int index, uint32_t atMs)
+{
+    RequestStart(window, index, true);
+    startHeld = true;  // read by the worker under the lock, which the caller holds
+    startHeldAtMs = atMs;
 }
 
 StartOutcome StartIfNothingLoaded(HWND window, int index)
@@ -205,7 +223,7 @@ void CancelStartRequests()
 
 bool StartTrackNow(int index)
 {
-    return StartTrack(index, false, 0);
+    return StartTrack(index, StartMode(), 0);
 }
 
 void OnStartEnded(HWND window, bool started)

@@ -4,10 +4,15 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 // Hands the start of the index-th file to the start worker, made here if none is running; the
 // worker posts kStartEndedMessage when it is done. Only the latest request commits; with
 // onlyIfNothingLoaded, a sound loaded meanwhile wins. Under the state lock.
 void RequestStart(HWND window, int index, bool onlyIfNothingLoaded = false);
+// The same for a file that is loaded paused at atMs, unless a sound is loaded meanwhile: nothing
+// of it is heard until the user plays it.
+void RequestHeldStart(HWND window, int index, uint32_t atMs);
 
 enum class StartOutcome { Started, Failed, Superseded };
 // For an intake worker, which must not pause what is playing: asks for the index-th file unless a
