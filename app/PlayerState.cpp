@@ -34,6 +34,7 @@ PlaybackEngine* engine = nullptr;
 FolderScanner* scanner = nullptr;
 HDC windowDC = nullptr;
 
+unsigned listGeneration = 0;
 int volumeBeforeMute = 100;
 DWORD volumeShownUntil = 0;
 

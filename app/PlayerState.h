@@ -146,6 +146,10 @@ extern std::atomic<bool> scanning;
 extern std::atomic<bool> intakeActive;
 extern std::atomic<bool> playlistVisible;
 
+// Counts the times the list was emptied for another (under the lock), so that the session can tell
+// a new list of the same length from the one it saved.
+extern unsigned listGeneration;
+
 // Current track.
 extern int currentIndex;
 extern TrackInfo* currentTrack;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "app/PlayerState.h"
+#include "app/Session.h"
 #include "components/FolderScanner.h"
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
@@ -153,6 +154,7 @@ void InitializeWindow(HWND window)
 void TeardownWindow(HWND window)
 {
     KillTimer(window, kPlaybackTimerId);
+    SaveSessionAtClose(window);
     CancelStartRequests();
 
     // Workers re-read these fields under the lock and find them null from here on; a row worker

@@ -8,6 +8,7 @@
 
 #include "app/MainWindowProc.h"
 #include "app/PlayerState.h"
+#include "app/Session.h"
 #include "intake/CommandIntake.h"
 
 const char kWindowClassName[] = "OrvandelLumetraV3";
@@ -97,9 +98,13 @@ int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
         MessageBoxA(nullptr, "Can't Create Window", "Error!", MB_ICONERROR);
         return 1;
     }
+    RestoreSessionSettings(window);
     ShowWindow(window, showCommand);
 
-    if (!scanning && *text) StartCommandIntake(window, text, strlen(text));
+    if (*text)
+        StartCommandIntake(window, text, strlen(text));
+    else
+        StartSessionRestore(window);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0)) DispatchMessageA(&message);

@@ -30,6 +30,7 @@ void ClearPlaylistForReplace()
     playlistBuilt = false;
     idle = true;
     if (scanner) scanner->CleanMemory();
+    ++listGeneration;
 }
 
 void RunCommandIntake(const CommandArgs& args, IntakeTicket& ticket)

@@ -30,6 +30,7 @@ void RunDropIntake(DropArgs& args, IntakeTicket& ticket)
         // mark the old list's rows as the new list's.
         playlistBuilt = false;
         if (scanner) scanner->CleanMemory();
+        ++listGeneration;
     }
     char path[1024];
     wchar_t widePath[1024];

@@ -4,6 +4,7 @@
 #include <gdiplus.h>
 
 #include "app/PlayerState.h"
+#include "app/Session.h"
 #include "components/FolderScanner.h"
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
@@ -121,6 +122,7 @@ void RunTick(HWND window)
     }
     drew |= RefreshBuildingPlaylist();
     drew |= EndVolumeDisplay();
+    KeepSession(window);
     if (scanning && scanner) {
         // Its first file plays as soon as it is there; a start that fails leaves nothing loaded,
         // so a later tick tries again.

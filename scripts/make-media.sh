@@ -32,6 +32,8 @@ lame --silent -V 2 "$work/550.wav" "$out/tone-550-vbr.mp3"
 # frames of 1152 samples (3030 ms) since nothing says how much of them is padding.
 tone "$work/1650.wav" 44100 2 16 2 1650 pad 0 1
 lame --silent -V 2 -t "$work/1650.wav" "$out/tone-1650-vbr-noinfo.mp3"
+# Ten minutes of it, whose count takes long enough to be called off.
+for _ in $(seq 200); do cat "$out/tone-1650-vbr-noinfo.mp3"; done > "$out/long-vbr-noinfo.mp3"
 
 tone "$work/660.wav" 48000 2 16 3 660
 oggenc -Q -q 4 -o "$out/tone-660.ogg" "$work/660.wav"

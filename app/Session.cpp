@@ -1,0 +1,337 @@
+// The session kept between runs: restored at start, saved while the player runs and at close.
+#include "app/Session.h"
+
+#include <process.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/PlayerState.h"
+#include "app/SessionFiles.h"
+#include "components/FolderScanner.h"
+#include "components/ImageButton.h"
+#include "components/PlaybackEngine.h"
+#include "components/ShortPath.h"
+#include "components/WideText.h"
+#include "intake/IntakeGate.h"
+#include "playback/StartWorker.h"
+#include "render/MainView.h"
+
+namespace {
+
+const DWORD kPositionSaveMs = 30000;
+
+// UTF-8 of a name as the scanner keeps it (in the ANSI code page).
+std::string Utf8OfListName(const char* name)
+{
+    const std::wstring wide = ConvertToWide(CP_ACP, 0, name);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
+// What was last handed to the saving thread (or read at start), to tell what changed. Under the
+// state lock.
+struct SavedState {
+    bool any = false;
+    unsigned listGeneration = 0;
+    int listCount = -1;
+    SessionSettings settings;
+    DWORD savedAt = 0;
+};
+SavedState lastSaved;
+
+// One save job: the settings, and the list when it changed. The latest job wins.
+struct SaveJob {
+    SessionSettings settings;
+    bool withList = false;
+    unsigned listGeneration = 0;
+};
+
+std::mutex jobLock;  // guards pendingJob and saverRunning
+std::condition_variable jobReady;
+std::unique_ptr<SaveJob> pendingJob;
+bool saverRunning = false;
+std::mutex writeLock;  // held while the files are written, by the saving thread or at close
+
+// The list's names in UTF-8, copied under the state lock; empty when the list changed since the
+// job was made (a later job has it) or is gone.
+bool CopyList(unsigned generation, std::vector<std::string>& utf8)
+{
+    std::vector<std::string> names;
+    {
+        StateLock lock(stateLock);
+        if (!scanner || generation != listGeneration) return false;
+        const int count = scanner->GetNoOfFiles();
+        names.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            if (const char* name = scanner->GetFileName(i)) names.emplace_back(name);
+        }
+    }
+    utf8.reserve(names.size());
+    for (const std::string& name : names) utf8.push_back(Utf8OfListName(name.c_str()));
+    return true;
+}
+
+void WriteSession(const SaveJob& job)
+{
+    std::lock_guard<std::mutex> guard(writeLock);
+    if (job.withList) {
+        std::vector<std::string> list;
+        // The list first: should the process end in between, the settings' current file is checked
+        // against the list when they are read back.
+        if (CopyList(job.listGeneration, list)) WriteFileWhole(SessionListPath(), FormatSessionList(list));
+    }
+    WriteFileWhole(SettingsFilePath(), FormatSettings(job.settings));
+}
+
+void __cdecl SaverThread(void*)
+{
+    for (;;) {
+        std::unique_ptr<SaveJob> job;
+        {
+            std::unique_lock<std::mutex> guard(jobLock);
+            jobReady.wait(guard, [] { return pendingJob != nullptr; });
+            job = std::move(pendingJob);
+        }
+        try {
+            WriteSession(*job);
+        } catch (...) {
+            // Out of memory for the list: the next change saves again.
+        }
+    }
+}
+
+void HandToSaver(std::unique_ptr<SaveJob> job)
+{
+    std::lock_guard<std::mutex> guard(jobLock);
+    pendingJob = std::move(job);
+    if (!saverRunning) {
+        saverRunning = _beginthread(SaverThread, 0, nullptr) != static_cast<uintptr_t>(-1);
+        if (!saverRunning) return;  // no thread: the job waits for the next try or the close
+    }
+    jobReady.notify_one();
+}
+
+// The window's top-left corner in screen coordinates, also while it is minimized.
+POINT WindowPlace(HWND window)
+{
+    WINDOWPLACEMENT placement = {};
+    placement.length = sizeof placement;
+    if (IsIconic(window) && GetWindowPlacement(window, &placement)) {
+        // The normal place of a minimized window is in workspace coordinates: relative to the
+        // primary monitor's work area.
+        MONITORINFO primary = {};
+        primary.cbSize = sizeof primary;
+        GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &primary);
+        return POINT{placement.rcNormalPosition.left + primary.rcWork.left - primary.rcMonitor.left,
+                     placement.rcNormalPosition.top + primary.rcWork.top - primary.rcMonitor.top};
+    }
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    return POINT{bounds.left, bounds.top};
+}
+
+// The settings as they are now. Under the state lock.
+SessionSettings CurrentSettings(HWND window)
+{
+    SessionSettings settings;
+    settings.volume = engine ? engine->Volume() : 100;
+    settings.volumeBeforeMute = volumeBeforeMute;
+    settings.randomPlay = randomPlay;
+    const POINT place = WindowPlace(window);
+    settings.hasWindowPlace = true;
+    settings.windowLeft = place.x;
+    settings.windowTop = place.y;
+    PlaybackSound* sound = engine ? engine->ActiveSound : nullptr;
+    const char* name = sound && scanner ? scanner->GetFileName(currentIndex) : nullptr;
+    if (name) {
+        settings.currentIndex = currentIndex;
+        settings.currentPath = Utf8OfListName(name);
+        settings.positionMs = static_cast<uint32_t>(engine->GetPlayPos() * static_cast<double>(sound->LengthMs()));
+    }
+    return settings;
+}
+
+bool SameSettings(const SessionSettings& a, const SessionSettings& b)
+{
+    return a.volume == b.volume && a.volumeBeforeMute == b.volumeBeforeMute && a.randomPlay == b.randomPlay &&
+           a.currentIndex == b.currentIndex && a.currentPath == b.currentPath;
+}
+
+// Moves a place off every monitor onto the nearest one's work area.
+POINT PlaceOnAMonitor(POINT place, int width, int height)
+{
+    RECT bounds = {place.x, place.y, place.x + width, place.y + height};
+    if (MonitorFromRect(&bounds, MONITOR_DEFAULTTONULL)) return place;
+    MONITORINFO nearest = {};
+    nearest.cbSize = sizeof nearest;
+    if (!GetMonitorInfoW(MonitorFromRect(&bounds, MONITOR_DEFAULTTONEAREST), &nearest)) return place;
+    const RECT& work = nearest.rcWork;
+    place.x = std::max(work.left, std::min(place.x, work.right - width));
+    place.y = std::max(work.top, std::min(place.y, work.bottom - height));
+    return place;
+}
+
+// The restore, on an intake worker.
+struct RestoreArgs {
+    HWND window;
+    SessionSettings settings;
+};
+
+void RunRestore(const RestoreArgs& args)
+{
+    const SessionSettings& settings = args.settings;
+    FolderScanner* target;
+    {
+        StateLock lock(stateLock);
+        target = scanner;
+        if (!target) return;
+        ++scansInFlight;  // keeps the teardown from freeing the scanner under the restore
+    }
+    int entry = -1;
+    int dropped = 0;          // entries left out: gone, or not files the player plays
+    int restoredIndex = -1;   // the current file's place in the restored list
+    int pathMatch = -1;       // the first entry with the current file's path, should the index not match
+    int followingIndex = -1;  // the first file kept after the current one, should it be gone
+    ReadSessionList(SessionListPath(), [&](const std::string& utf8) {
+        ++entry;
+        const std::wstring wide = ConvertToWide(CP_UTF8, 0, utf8);
+        const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+        char path[MAX_PATH];
+        const int index = target->GetNoOfFiles();
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !GetReachablePath(wide.c_str(), path, sizeof path) || !target->Scan(path)) {
+            ++dropped;
+            return true;
+        }
+        if (entry == settings.currentIndex && utf8 == settings.currentPath) restoredIndex = index;
+        if (pathMatch < 0 && !settings.currentPath.empty() && utf8 == settings.currentPath) pathMatch = index;
+        if (followingIndex < 0 && settings.currentIndex >= 0 && entry > settings.currentIndex) followingIndex = index;
+        return true;
+    });
+    StateLock lock(stateLock);
+    --scansInFlight;
+    // A list restored whole is the one saved: it is not written again until it changes.
+    if (dropped == 0 && scanner) lastSaved.listCount = scanner->GetNoOfFiles();
+    if (!engine || !scanner || engine->ActiveSound || scanner->GetNoOfFiles() == 0) return;
+    uint32_t atMs = settings.positionMs;
+    if (restoredIndex < 0) restoredIndex = pathMatch;
+    if (restoredIndex < 0) {
+        restoredIndex = followingIndex;  // the current file is gone: the one after it, from its start
+        atMs = 0;
+    }
+    if (restoredIndex < 0) return;
+    currentIndex = restoredIndex;
+    RequestHeldStart(args.window, restoredIndex, atMs);
+}
+
+void __cdecl RestoreWorker(void* argument)
+{
+    std::unique_ptr<RestoreArgs> args(static_cast<RestoreArgs*>(argument));
+    IntakeTicket ticket;
+    try {
+        RunRestore(*args);
+    } catch (...) {
+        // Out of memory while reading: what was restored so far stays.
+    }
+    ticket.End();
+    InvalidateWindow(args->window);
+}
+
+}  // namespace
+
+void RestoreSessionSettings(HWND window)
+{
+    const SessionSettings settings = ReadSettings(SettingsFilePath());
+    {
+        StateLock lock(stateLock);
+        if (engine) engine->SetVolume(settings.volume);
+        volumeBeforeMute = settings.volumeBeforeMute;
+        randomPlay = settings.randomPlay;
+        if (randomOnButton && randomOffButton) randomButton = randomPlay ? randomOnButton : randomOffButton;
+        // The list starts empty, and an empty list is never written over the saved one: should
+        // the restore not run, the saved list stays for the next start.
+        lastSaved.any = true;
+        lastSaved.listGeneration = listGeneration;
+        lastSaved.listCount = scanner ? scanner->GetNoOfFiles() : 0;
+        lastSaved.settings = settings;
+        lastSaved.savedAt = GetTickCount();
+    }
+    if (!settings.hasWindowPlace) return;
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    const POINT place = PlaceOnAMonitor(POINT{settings.windowLeft, settings.windowTop}, bounds.right - bounds.left,
+                                        bounds.bottom - bounds.top);
+    SetWindowPos(window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool StartSessionRestore(HWND window)
+{
+    std::unique_ptr<RestoreArgs> args(new RestoreArgs{window, ReadSettings(SettingsFilePath())});
+    if (!BeginIntake()) return false;
+    if (_beginthread(RestoreWorker, 0, args.get()) == static_cast<uintptr_t>(-1)) {
+        EndIntake();
+        return false;
+    }
+    args.release();  // the worker's now
+    return true;
+}
+
+void KeepSession(HWND window)
+{
+    StateLock lock(stateLock);
+    if (!engine || !scanner) return;
+    const bool listSettled = !intakeActive && !scanning;
+    const bool listChanged =
+        listSettled && (listGeneration != lastSaved.listGeneration || scanner->GetNoOfFiles() != lastSaved.listCount);
+    // The current file means nothing to the saved list while a new one is being filled.
+    if (!listSettled) return;
+    SessionSettings settings = CurrentSettings(window);
+    PlaybackSound* sound = engine->ActiveSound;
+    const bool playing = sound && !sound->QueryPaused();
+    const bool due = playing && GetTickCount() - lastSaved.savedAt >= kPositionSaveMs;
+    if (lastSaved.any && !listChanged && !due && SameSettings(settings, lastSaved.settings)) return;
+
+    auto job = std::make_unique<SaveJob>();
+    job->settings = settings;
+    job->withList = listChanged;
+    job->listGeneration = listGeneration;
+    lastSaved.any = true;
+    lastSaved.listGeneration = listGeneration;
+    lastSaved.listCount = scanner->GetNoOfFiles();
+    lastSaved.settings = std::move(settings);
+    lastSaved.savedAt = GetTickCount();
+    HandToSaver(std::move(job));
+}
+
+void SaveSessionAtClose(HWND window)
+{
+    SaveJob job;
+    {
+        StateLock lock(stateLock);
+        if (!engine || !scanner) return;
+        job.settings = CurrentSettings(window);
+        if (intakeActive || scanning) {
+            // The list is half filled: what was saved before stays, with its current file.
+            job.settings.currentIndex = lastSaved.settings.currentIndex;
+            job.settings.currentPath = lastSaved.settings.currentPath;
+            job.settings.positionMs = lastSaved.settings.positionMs;
+        } else {
+            job.withList = listGeneration != lastSaved.listGeneration || scanner->GetNoOfFiles() != lastSaved.listCount;
+            job.listGeneration = listGeneration;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> guard(jobLock);
+        pendingJob.reset();  // this one is newer
+    }
+    WriteSession(job);
+}
