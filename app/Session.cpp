@@ -219,8 +219,9 @@ void RunRestore(const RestoreArgs& args)
     });
     StateLock lock(stateLock);
     --scansInFlight;
-    // A list restored whole is the one saved: it is not written again until it changes.
-    if (dropped == 0 && scanner) lastSaved.listCount = scanner->GetNoOfFiles();
+    // A list restored whole is the one saved: it is not written again until it changes. One that
+    // lost entries is written again, even when nothing is left of it.
+    if (scanner) lastSaved.listCount = dropped == 0 ? scanner->GetNoOfFiles() : -1;
     if (!engine || !scanner || engine->ActiveSound || scanner->GetNoOfFiles() == 0) return;
     uint32_t atMs = settings.positionMs;
     if (restoredIndex < 0) restoredIndex = pathMatch;
