@@ -6,10 +6,12 @@
 // Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones).
 // With --hold the program then keeps running until a line arrives on stdin (the bench reads the
 // system's CPU counters meanwhile).
-// The program is always ended and waited for before this one returns.
+// The program is always ended and waited for before this one returns. With LUMETRA_BENCH_APPDATA
+// set, the program gets it as its APPDATA.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -181,6 +183,9 @@ int main(int argc, char** argv)
         commandLine += std::string("\"") + argv[i] + "\"";
     }
     if (capture) DeleteFileA(capture);
+    // The player keeps its session under %APPDATA%, which Wine sets for every process: the bench
+    // names the folder each start gets, so no start restores what another one left.
+    if (const char* appData = getenv("LUMETRA_BENCH_APPDATA")) SetEnvironmentVariableA("APPDATA", appData);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

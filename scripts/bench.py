@@ -7,12 +7,13 @@ other, in alternating order, so a noisy machine moves both. Prints per measure
 The builds come from `make build-tests`; this script builds only its media and folder tree.
 The measures of bench/measures/ (Measure*.exe beside the tests, each found by its name) play into
 an unpaced null sink: they time their own work, and the paced capture would make every track
-change wait for its sound to drain."""
+change wait for its sound to drain. Those of HEARD_MEASURES judge the capture, and play into it."""
 import glob
 import json
 import os
 import random
 import re
+import shutil
 import statistics
 import subprocess
 import sys
@@ -32,6 +33,8 @@ TESTBIN = os.path.join(BUILD, "testbin")
 LAUNCH = os.path.join(FLOORS, "Launch.exe")
 
 RUNS = 3
+# Self-timed measures that judge what is heard, and so play into the paced capture.
+HEARD_MEASURES = ("MeasureVolumeLatency.exe",)
 CPU_SECONDS = 20        # of playing counted per run, after the start has settled
 CPU_SETTLE_SECONDS = 2
 SONG_SECONDS = 40       # longer than the settle and the count together
@@ -55,12 +58,20 @@ def run(command, **kwargs):
     return subprocess.run(command, capture_output=True, text=True, **kwargs)
 
 
-def capture_env(name):
+def capture_env(name, session=None):
+    """The environment of one run: its capture file, and an APPDATA of its own for the player's
+    session, empty or a copy of the session folder given."""
     os.makedirs(os.path.join(OUT, "capture"), exist_ok=True)
     path = os.path.join(OUT, "capture", name + ".raw")
     if os.path.exists(path):
         os.remove(path)
-    env = dict(os.environ, LUMETRA_CAPTURE=path)
+    appdata = os.path.join(OUT, "appdata", name)
+    shutil.rmtree(appdata, ignore_errors=True)
+    if session:
+        shutil.copytree(session, appdata)
+    else:
+        os.makedirs(appdata)
+    env = dict(os.environ, LUMETRA_CAPTURE=path, LUMETRA_BENCH_APPDATA=windows_path(appdata))
     return env, path
 
 
@@ -71,10 +82,10 @@ def parse_value(text, key):
     return float(match.group(1))
 
 
-def launch(mode, program_args, name):
+def launch(mode, program_args, name, session=None):
     """Times one start of a program with Launch.exe; returns milliseconds, with the window's
     milestones (ms from the start) when the launcher saw any."""
-    env, capture = capture_env(name)
+    env, capture = capture_env(name, session)
     args = [LAUNCH, mode] + ([windows_path(capture)] if mode == "sound" else []) + ["--", windows_path(program_args[0])] + program_args[1:]
     result = run(WINE_TEST + args, env=env)
     if os.path.exists(capture):
@@ -253,6 +264,34 @@ def measure_first_paint():
                          "paint-floor-%d" % i))
 
 
+def make_session(song, tree):
+    """A saved session of the 100,000-file tree's music files, after the song, which is current
+    and was left at 10 s: an APPDATA folder with Lumetra\\session.m3u8 and settings.ini."""
+    folder = os.path.join(OUT, "session-100k")
+    lumetra = os.path.join(folder, "Lumetra")
+    if os.path.exists(os.path.join(lumetra, "settings.ini")):
+        return folder
+    os.makedirs(lumetra, exist_ok=True)
+    paths = [windows_path(song)]
+    for root, dirs, files in os.walk(tree):
+        dirs.sort()
+        paths += [windows_path(os.path.join(root, f)) for f in sorted(files)
+                  if f.lower().rsplit(".", 1)[-1] in ("mp3", "ogg", "flac")]
+    with open(os.path.join(lumetra, "session.m3u8"), "w", encoding="utf-8", newline="") as f:
+        f.write("#EXTM3U\r\n" + "".join(p + "\r\n" for p in paths))
+    with open(os.path.join(lumetra, "settings.ini"), "w", encoding="utf-8", newline="") as f:
+        f.write("current_index=0\r\ncurrent_path=%s\r\nposition_ms=10000\r\n" % windows_path(song))
+    return folder
+
+
+def measure_resume(song, tree):
+    session = make_session(song, tree)
+    return side_by_side(
+        Measure("resume-100k", "ms"),
+        lambda i: launch("paint", [PLAYER], "resume-ours-%d" % i, session),
+        lambda i: launch("paint", [PLAYER], "resume-floor-%d" % i))
+
+
 def floor_walk(tree):
     result = run(WINE_TEST + [os.path.join(FLOORS, "FloorWalk.exe"), windows_path(tree)])
     if result.returncode != 0:
@@ -281,7 +320,8 @@ def self_timed_measures():
             # They time their own work in process: the sound goes to an unpaced sink, so a track
             # change does not wait on the pace of the capture.
             env, capture = capture_env("%s-%d" % (os.path.basename(exe), i))
-            env["LUMETRA_SINK"] = "null"
+            if os.path.basename(exe) not in HEARD_MEASURES:
+                env["LUMETRA_SINK"] = "null"
             started = time.monotonic()
             result = run(WINE_TEST + [exe], env=env, cwd=TESTBIN)
             spent += time.monotonic() - started
@@ -335,7 +375,7 @@ def main():
     results, failed = [], []
     try:
         steps = [lambda: measure_cpu_playing(song), lambda: measure_first_sound(song), measure_first_paint,
-                 lambda: measure_scan(tree)]
+                 lambda: measure_scan(tree), lambda: measure_resume(song, tree)]
         for step in steps:
             try:
                 result = step().result()
