@@ -37,12 +37,41 @@ std::string Utf8OfListName(const char* name)
     return utf8;
 }
 
+// What the settings' save depends on, but the position and the window's place: cheap to take on
+// every tick, so a tick that has nothing to save builds nothing.
+struct Fingerprint {
+    int volume = 100;
+    int volumeBeforeMute = 100;
+    bool randomPlay = false;
+    const PlaybackSound* sound = nullptr;
+    int currentIndex = -1;
+
+    bool operator==(const Fingerprint& other) const
+    {
+        return volume == other.volume && volumeBeforeMute == other.volumeBeforeMute && randomPlay == other.randomPlay &&
+               sound == other.sound && currentIndex == other.currentIndex;
+    }
+};
+
+// Under the state lock.
+Fingerprint TakeFingerprint()
+{
+    Fingerprint taken;
+    taken.volume = engine ? engine->Volume() : 100;
+    taken.volumeBeforeMute = volumeBeforeMute;
+    taken.randomPlay = randomPlay;
+    taken.sound = engine ? engine->ActiveSound : nullptr;
+    taken.currentIndex = currentIndex;
+    return taken;
+}
+
 // What was last handed to the saving thread (or read at start), to tell what changed. Under the
 // state lock.
 struct SavedState {
     bool any = false;
     unsigned listGeneration = 0;
     int listCount = -1;
+    Fingerprint fingerprint;
     SessionSettings settings;
     DWORD savedAt = 0;
 };
@@ -160,12 +189,6 @@ SessionSettings CurrentSettings(HWND window)
     return settings;
 }
 
-bool SameSettings(const SessionSettings& a, const SessionSettings& b)
-{
-    return a.volume == b.volume && a.volumeBeforeMute == b.volumeBeforeMute && a.randomPlay == b.randomPlay &&
-           a.currentIndex == b.currentIndex && a.currentPath == b.currentPath;
-}
-
 // Moves a place off every monitor onto the nearest one's work area.
 POINT PlaceOnAMonitor(POINT place, int width, int height)
 {
@@ -263,6 +286,7 @@ void RestoreSessionSettings(HWND window)
         lastSaved.any = true;
         lastSaved.listGeneration = listGeneration;
         lastSaved.listCount = scanner ? scanner->GetNoOfFiles() : 0;
+        lastSaved.fingerprint = TakeFingerprint();
         lastSaved.settings = settings;
         lastSaved.savedAt = GetTickCount();
     }
@@ -295,12 +319,12 @@ void KeepSession(HWND window)
         listSettled && (listGeneration != lastSaved.listGeneration || scanner->GetNoOfFiles() != lastSaved.listCount);
     // The current file means nothing to the saved list while a new one is being filled.
     if (!listSettled) return;
-    SessionSettings settings = CurrentSettings(window);
+    const Fingerprint fingerprint = TakeFingerprint();
     PlaybackSound* sound = engine->ActiveSound;
-    const bool playing = sound && !sound->QueryPaused();
-    const bool due = playing && GetTickCount() - lastSaved.savedAt >= kPositionSaveMs;
-    if (lastSaved.any && !listChanged && !due && SameSettings(settings, lastSaved.settings)) return;
+    const bool due = sound && GetTickCount() - lastSaved.savedAt >= kPositionSaveMs && !sound->QueryPaused();
+    if (lastSaved.any && !listChanged && !due && fingerprint == lastSaved.fingerprint) return;
 
+    SessionSettings settings = CurrentSettings(window);
     auto job = std::make_unique<SaveJob>();
     job->settings = settings;
     job->withList = listChanged;
@@ -308,6 +332,7 @@ void KeepSession(HWND window)
     lastSaved.any = true;
     lastSaved.listGeneration = listGeneration;
     lastSaved.listCount = scanner->GetNoOfFiles();
+    lastSaved.fingerprint = fingerprint;
     lastSaved.settings = std::move(settings);
     lastSaved.savedAt = GetTickCount();
     HandToSaver(std::move(job));
