@@ -1,6 +1,7 @@
 // The keys of the main window beyond F1 and the overlay's scrolling: one table from a key to its action.
 #include "app/KeyCommands.h"
 
+#include "app/MenuCommands.h"
 #include "app/PlayerState.h"
 #include "playback/Transport.h"
 #include "playback/Volume.h"
@@ -37,24 +38,43 @@ void VolumeDown(HWND window)
     ChangeVolumeBy(window, -kVolumeStep);
 }
 
+void OpenFiles(HWND window)
+{
+    RunMenuCommand(window, kOpenFilesCommand);
+}
+
+void AddFiles(HWND window)
+{
+    RunMenuCommand(window, kAddFilesCommand);
+}
+
+void SavePlaylist(HWND window)
+{
+    RunMenuCommand(window, kSavePlaylistCommand);
+}
+
 struct KeyCommand {
     WPARAM key;
     bool control;
+    bool shift;
     bool listHiddenOnly;  // with the overlay shown, the key scrolls it instead
     void (*action)(HWND window);
 };
 
-// The same actions as the buttons'.
+// The same actions as the buttons' and the menu's.
 const KeyCommand kKeyCommands[] = {
-    {VK_SPACE, false, false, TogglePlayPause},
-    {VK_LEFT, false, false, SeekBack},
-    {VK_RIGHT, false, false, SeekForward},
-    {VK_LEFT, true, false, PlayPreviousTrack},
-    {VK_RIGHT, true, false, PlayNextTrack},
-    {'R', false, false, ToggleRandom},
-    {VK_UP, false, true, VolumeUp},
-    {VK_DOWN, false, true, VolumeDown},
-    {'M', false, false, ToggleMute},
+    {VK_SPACE, false, false, false, TogglePlayPause},
+    {VK_LEFT, false, false, false, SeekBack},
+    {VK_RIGHT, false, false, false, SeekForward},
+    {VK_LEFT, true, false, false, PlayPreviousTrack},
+    {VK_RIGHT, true, false, false, PlayNextTrack},
+    {'R', false, false, false, ToggleRandom},
+    {VK_UP, false, false, true, VolumeUp},
+    {VK_DOWN, false, false, true, VolumeDown},
+    {'M', false, false, false, ToggleMute},
+    {'O', true, false, false, OpenFiles},
+    {'O', true, true, false, AddFiles},
+    {'S', true, false, false, SavePlaylist},
 };
 
 }  // namespace
@@ -62,8 +82,11 @@ const KeyCommand kKeyCommands[] = {
 bool RunKeyCommand(HWND window, WPARAM key)
 {
     const bool control = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
     for (const KeyCommand& command : kKeyCommands) {
-        if (command.key != key || command.control != control || (command.listHiddenOnly && playlistVisible)) continue;
+        if (command.key != key || command.control != control || command.shift != shift ||
+            (command.listHiddenOnly && playlistVisible))
+            continue;
         command.action(window);
         PresentBackBuffer();  // what the action drew, such as a button's new look
         return true;

@@ -2,6 +2,7 @@
 #include "app/MainWindowProc.h"
 
 #include "app/KeyCommands.h"
+#include "app/MenuCommands.h"
 #include "app/PlayerState.h"
 #include "app/Skin.h"
 #include "intake/CommandIntake.h"
@@ -34,11 +35,8 @@ void OnSystemLookChanged(HWND window)
 
 void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
 {
-    if (scanning || intakeActive || !data) return;  // the text is lost while an intake runs
-    const char* bytes = static_cast<const char*>(data->lpData);
-    if (!StartCommandIntake(window, data->cbData ? bytes : "", data->cbData)) return;
-    ResetPlaylistView();
-    InvalidateWindow(window);
+    if (!data) return;
+    TakeCommandText(window, data->cbData ? static_cast<const char*>(data->lpData) : "", data->cbData);
 }
 
 void OnKeyDown(HWND window, WPARAM key)
@@ -79,7 +77,20 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CREATE:
         DecideLook(window);  // before the window is first shown
         InitializeWindow(window);
+        AddCommandsToSystemMenu(window);
         return 0;
+    case WM_SYSCOMMAND:
+        if (RunMenuCommand(window, static_cast<UINT>(wParam & 0xFFF0))) return 0;
+        break;
+    case WM_COMMAND:
+        RunMenuCommand(window, LOWORD(wParam));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (ShowContextMenu(window, lParam)) return 0;
+        break;
+    case WM_INITMENUPOPUP:
+        UpdateCommandStates(window, reinterpret_cast<HMENU>(wParam));
+        break;
     case WM_DESTROY:
         TeardownWindow(window);
         return 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MenuCommands.h"
 #include "app/PlayerState.h"
 #include "app/SessionFiles.h"
 #include "components/FolderScanner.h"
@@ -43,23 +44,25 @@ struct Fingerprint {
     int volume = 100;
     int volumeBeforeMute = 100;
     bool randomPlay = false;
+    bool alwaysOnTop = false;
     const PlaybackSound* sound = nullptr;
     int currentIndex = -1;
 
     bool operator==(const Fingerprint& other) const
     {
         return volume == other.volume && volumeBeforeMute == other.volumeBeforeMute && randomPlay == other.randomPlay &&
-               sound == other.sound && currentIndex == other.currentIndex;
+               alwaysOnTop == other.alwaysOnTop && sound == other.sound && currentIndex == other.currentIndex;
     }
 };
 
 // Under the state lock.
-Fingerprint TakeFingerprint()
+Fingerprint TakeFingerprint(HWND window)
 {
     Fingerprint taken;
     taken.volume = engine ? engine->Volume() : 100;
     taken.volumeBeforeMute = volumeBeforeMute;
     taken.randomPlay = randomPlay;
+    taken.alwaysOnTop = IsAlwaysOnTop(window);
     taken.sound = engine ? engine->ActiveSound : nullptr;
     taken.currentIndex = currentIndex;
     return taken;
@@ -175,6 +178,7 @@ SessionSettings CurrentSettings(HWND window)
     settings.volume = engine ? engine->Volume() : 100;
     settings.volumeBeforeMute = volumeBeforeMute;
     settings.randomPlay = randomPlay;
+    settings.alwaysOnTop = IsAlwaysOnTop(window);
     const POINT place = WindowPlace(window);
     settings.hasWindowPlace = true;
     settings.windowLeft = place.x;
@@ -286,10 +290,11 @@ void RestoreSessionSettings(HWND window)
         lastSaved.any = true;
         lastSaved.listGeneration = listGeneration;
         lastSaved.listCount = scanner ? scanner->GetNoOfFiles() : 0;
-        lastSaved.fingerprint = TakeFingerprint();
+        lastSaved.fingerprint = TakeFingerprint(window);
         lastSaved.settings = settings;
         lastSaved.savedAt = GetTickCount();
     }
+    SetAlwaysOnTop(window, settings.alwaysOnTop);
     if (!settings.hasWindowPlace) return;
     RECT bounds = {};
     GetWindowRect(window, &bounds);
@@ -319,7 +324,7 @@ void KeepSession(HWND window)
         listSettled && (listGeneration != lastSaved.listGeneration || scanner->GetNoOfFiles() != lastSaved.listCount);
     // The current file means nothing to the saved list while a new one is being filled.
     if (!listSettled) return;
-    const Fingerprint fingerprint = TakeFingerprint();
+    const Fingerprint fingerprint = TakeFingerprint(window);
     PlaybackSound* sound = engine->ActiveSound;
     const bool due = sound && GetTickCount() - lastSaved.savedAt >= kPositionSaveMs && !sound->QueryPaused();
     if (lastSaved.any && !listChanged && !due && fingerprint == lastSaved.fingerprint) return;

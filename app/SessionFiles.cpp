@@ -199,6 +199,7 @@ std::string FormatSettings(const SessionSettings& settings)
     AppendSetting(text, "volume", std::to_string(settings.volume));
     AppendSetting(text, "volume_before_mute", std::to_string(settings.volumeBeforeMute));
     AppendSetting(text, "random", settings.randomPlay ? "1" : "0");
+    AppendSetting(text, "always_on_top", settings.alwaysOnTop ? "1" : "0");
     if (settings.hasWindowPlace)
         AppendSetting(text, "window", std::to_string(settings.windowLeft) + "," + std::to_string(settings.windowTop));
     AppendSetting(text, "current_index", std::to_string(settings.currentIndex));
@@ -225,6 +226,8 @@ SessionSettings ParseSettings(const std::string& bytes)
             settings.volumeBeforeMute = static_cast<int>(number);
         } else if (key == "random" && ParseInteger(value, 0, 1, number)) {
             settings.randomPlay = number == 1;
+        } else if (key == "always_on_top" && ParseInteger(value, 0, 1, number)) {
+            settings.alwaysOnTop = number == 1;
         } else if (key == "window") {
             size_t comma = value.find(',');
             if (comma != std::string_view::npos &&

@@ -10,6 +10,7 @@ struct SessionSettings {
     int volume = 100;            // 0..100
     int volumeBeforeMute = 100;  // 1..100: the level that unmuting brings back
     bool randomPlay = false;
+    bool alwaysOnTop = false;
     bool hasWindowPlace = false;
     int windowLeft = 0;  // screen coordinates of the window's top-left corner
     int windowTop = 0;
@@ -30,7 +31,8 @@ std::wstring SessionListPath();   // SessionFolder() + L"\\session.m3u8" ("" whe
 // removed, and false returned.
 bool WriteFileWhole(const std::wstring& path, const std::string& bytes);
 
-// Text form: "key=value" lines ending in "\r\n" (keys: volume, volume_before_mute, random, window
+// Text form: "key=value" lines ending in "\r\n" (keys: volume, volume_before_mute, random,
+// always_on_top, window
 // as "left,top", current_index, current_path, position_ms; window only when hasWindowPlace).
 std::string FormatSettings(const SessionSettings& settings);
 // Tolerant: unknown keys, malformed lines and out-of-range values are ignored (the default

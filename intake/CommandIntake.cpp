@@ -17,6 +17,7 @@
 #include "playback/StartWorker.h"
 #include "playback/Transport.h"
 #include "render/MainView.h"
+#include "render/PlaylistView.h"
 
 namespace {
 
@@ -112,6 +113,15 @@ bool StartCommandIntake(HWND window, const char* text, size_t maxBytes)
         EndIntake();
         return false;
     }
+    return true;
+}
+
+bool TakeCommandText(HWND window, const char* text, size_t maxBytes)
+{
+    if (scanning || intakeActive) return false;  // the text is lost while an intake runs
+    if (!StartCommandIntake(window, text, maxBytes)) return false;
+    ResetPlaylistView();
+    InvalidateWindow(window);
     return true;
 }
 

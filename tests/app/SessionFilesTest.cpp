@@ -14,8 +14,8 @@ using Entries = std::vector<std::string>;
 
 auto Fields(const SessionSettings& s)
 {
-    return std::tie(s.volume, s.volumeBeforeMute, s.randomPlay, s.hasWindowPlace, s.windowLeft, s.windowTop,
-                    s.currentIndex, s.currentPath, s.positionMs);
+    return std::tie(s.volume, s.volumeBeforeMute, s.randomPlay, s.alwaysOnTop, s.hasWindowPlace, s.windowLeft,
+                    s.windowTop, s.currentIndex, s.currentPath, s.positionMs);
 }
 
 class SessionFiles : public testing::Test {
@@ -40,7 +40,7 @@ protected:
 TEST(SessionSettingsText, ComesBackAsWrittenUpToEachLimit)
 {
     const SessionSettings limits{
-        0, 1, true, true, -100000, 100000, INT_MAX, "C:\\M\xC3\xBCsik\\\xF0\x9F\x8E\xB5 a=b.mp3", UINT32_MAX};
+        0, 1, true, true, true, -100000, 100000, INT_MAX, "C:\\M\xC3\xBCsik\\\xF0\x9F\x8E\xB5 a=b.mp3", UINT32_MAX};
     for (const SessionSettings& settings : {SessionSettings(), limits})
         EXPECT_EQ(Fields(ParseSettings(FormatSettings(settings))), Fields(settings));
 }

@@ -1,0 +1,2 @@
+#include "app/PlaylistSave.h"
+void SavePlaylistAs(HWND) {}
