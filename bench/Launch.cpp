@@ -3,6 +3,9 @@
 //   Launch.exe sound CAPTURE-FILE [--hold] -- COMMAND-LINE
 //   Launch.exe paint [--hold] -- COMMAND-LINE
 //   Launch.exe scan [--hold] -- COMMAND-LINE
+//   Launch.exe forward CAPTURE -- COMMAND-LINE -- SECOND-COMMAND-LINE
+//     starts the first, waits for its sound (silence, so the capture only grows), then times the
+//     second from its start until a sample that is not silent arrives in the capture
 // Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones).
 // With --hold the program then keeps running until a line arrives on stdin (the bench reads the
 // system's CPU counters meanwhile).
@@ -10,6 +13,7 @@
 // set, the program gets it as its APPDATA.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -85,6 +89,33 @@ bool PollUntil(HANDLE process, DWORD intervalMs, Condition condition)
     return true;
 }
 
+// Reads what the capture gained since offset (advancing it); true once a sample is not silent.
+bool LoudSampleArrived(const char* capture, uint64_t& offset)
+{
+    KernelHandle file(CreateFileA(capture, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) return false;
+    int16_t samples[8192];
+    DWORD read = 0;
+    while (ReadFile(file.Get(), samples, sizeof samples, &read, nullptr) && read >= sizeof(int16_t)) {
+        const DWORD count = read / sizeof(int16_t);
+        offset += count * sizeof(int16_t);
+        for (DWORD i = 0; i < count; ++i)
+            if (samples[i] > 64 || samples[i] < -64) return true;
+    }
+    return false;
+}
+
+uint64_t FileSize(const char* path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
 bool SoundArrived(const char* capture)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -155,7 +186,8 @@ void WaitForLineOnInput()
 
 int Usage()
 {
-    fprintf(stderr, "usage: Launch.exe sound CAPTURE | paint | scan [--hold] -- COMMAND-LINE\n");
+    fprintf(stderr, "usage: Launch.exe sound CAPTURE | paint | scan [--hold] -- COMMAND-LINE\n"
+                    "       Launch.exe forward CAPTURE -- COMMAND-LINE -- SECOND-COMMAND-LINE\n");
     return 2;
 }
 
@@ -167,7 +199,7 @@ int main(int argc, char** argv)
     const std::string mode = argv[1];
     int next = 2;
     const char* capture = nullptr;
-    if (mode == "sound")
+    if (mode == "sound" || mode == "forward")
         capture = argv[next++];
     else if (mode != "paint" && mode != "scan")
         return Usage();
@@ -177,11 +209,17 @@ int main(int argc, char** argv)
         ++next;
     }
     if (next >= argc || strcmp(argv[next], "--") != 0 || next + 1 >= argc) return Usage();
-    std::string commandLine;
+    std::string commandLine, secondCommandLine;
+    std::string* filling = &commandLine;
     for (int i = next + 1; i < argc; ++i) {
-        if (!commandLine.empty()) commandLine += ' ';
-        commandLine += std::string("\"") + argv[i] + "\"";
+        if (mode == "forward" && strcmp(argv[i], "--") == 0 && filling == &commandLine) {
+            filling = &secondCommandLine;
+            continue;
+        }
+        if (!filling->empty()) *filling += ' ';
+        *filling += std::string("\"") + argv[i] + "\"";
     }
+    if (mode == "forward" && secondCommandLine.empty()) return Usage();
     if (capture) DeleteFileA(capture);
     // The player keeps its session under %APPDATA%, which Wine sets for every process: the bench
     // names the folder each start gets, so no start restores what another one left.
@@ -207,6 +245,24 @@ int main(int argc, char** argv)
             return SoundArrived(capture);
         });
         ms = MillisecondsSince(start);
+    } else if (mode == "forward") {
+        // The first plays silence; the second hands its file over and ends, and the first plays it.
+        seen = PollUntil(process.Get(), 1, [&] { return SoundArrived(capture); });
+        uint64_t offset = FileSize(capture) & ~static_cast<uint64_t>(1);
+        STARTUPINFOA secondStartup = {};
+        secondStartup.cb = sizeof secondStartup;
+        PROCESS_INFORMATION second = {};
+        LARGE_INTEGER secondStart;
+        QueryPerformanceCounter(&secondStart);
+        seen = seen && CreateProcessA(nullptr, &secondCommandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                      &secondStartup, &second);
+        if (seen) {
+            KernelHandle secondProcess(second.hProcess), secondThread(second.hThread);
+            seen = PollUntil(process.Get(), 1, [&] { return LoudSampleArrived(capture, offset); });
+            ms = MillisecondsSince(secondStart);
+            if (WaitForSingleObject(secondProcess.Get(), 5000) != WAIT_OBJECT_0)
+                TerminateProcess(secondProcess.Get(), 0);
+        }
     } else if (mode == "paint") {
         seen = FirstPaintDone(process.Get(), info.dwProcessId);
         ms = MillisecondsSince(start);

@@ -86,7 +86,7 @@ def launch(mode, program_args, name, session=None):
     """Times one start of a program with Launch.exe; returns milliseconds, with the window's
     milestones (ms from the start) when the launcher saw any."""
     env, capture = capture_env(name, session)
-    args = [LAUNCH, mode] + ([windows_path(capture)] if mode == "sound" else []) + ["--", windows_path(program_args[0])] + program_args[1:]
+    args = [LAUNCH, mode] + ([windows_path(capture)] if mode in ("sound", "forward") else []) + ["--", windows_path(program_args[0])] + program_args[1:]
     result = run(WINE_TEST + args, env=env)
     if os.path.exists(capture):
         os.remove(capture)
@@ -110,6 +110,21 @@ def make_song():
                     "pluck", "220", "pluck", "277", "pinknoise", "remix", "1-3", "1-3", "gain", "-n", "-3"],
                    check=True, capture_output=True)
     subprocess.run(["lame", "--silent", "--cbr", "-b", "320", wav, path + ".part"], check=True)
+    os.remove(wav)
+    os.replace(path + ".part", path)
+    return path
+
+
+def make_silence():
+    """A minute of silence as an mp3: what plays while a second launch hands another file over."""
+    path = os.path.join(OUT, "media", "silence-60.mp3")
+    if os.path.exists(path):
+        return path
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    wav = path + ".wav"
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "trim", "0", "60"], check=True,
+                   capture_output=True)
+    subprocess.run(["lame", "--silent", "--cbr", "-b", "128", wav, path + ".part"], check=True)
     os.remove(wav)
     os.replace(path + ".part", path)
     return path
@@ -256,6 +271,15 @@ def measure_first_sound(song):
         lambda i: launch("sound", [os.path.join(FLOORS, "FloorPlayer.exe"), windows_path(song)], "sound-floor-%d" % i))
 
 
+def measure_forward(song):
+    silence = make_silence()
+    return side_by_side(
+        Measure("forward-to-sound", "ms"),
+        lambda i: launch("forward", [PLAYER, windows_path(silence), "--", windows_path(PLAYER), windows_path(song)],
+                         "forward-ours-%d" % i),
+        lambda i: launch("sound", [os.path.join(FLOORS, "FloorPlayer.exe"), windows_path(song)], "forward-floor-%d" % i))
+
+
 def measure_first_paint():
     return side_by_side(
         Measure("first-paint", "ms"),
@@ -374,7 +398,8 @@ def main():
         sys.exit("bench: the Wine harness did not start")
     results, failed = [], []
     try:
-        steps = [lambda: measure_cpu_playing(song), lambda: measure_first_sound(song), measure_first_paint,
+        steps = [lambda: measure_cpu_playing(song), lambda: measure_first_sound(song), lambda: measure_forward(song),
+                 measure_first_paint,
                  lambda: measure_scan(tree), lambda: measure_resume(song, tree)]
         for step in steps:
             try:
