@@ -1,6 +1,7 @@
 // The least a player of an mp3 file must do: libmpg123 decoding into waveOut, four buffers of a
 // tenth of a second, refilled by one thread when the device hands one back. Plays to the end.
-//   FloorPlayer.exe FILE.mp3
+// With --window it also shows a window whose 100 ms timer asks for the three media keys.
+//   FloorPlayer.exe [--window] FILE.mp3
 #define _FILE_OFFSET_BITS 64
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <mpg123.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "components/Win32Handles.h"
@@ -64,23 +66,44 @@ DWORD WINAPI RefillThread(void* param)
     return 0;
 }
 
+// The least the player's window must do while a file plays: a 100 ms timer that asks for the
+// three media keys.
+void CALLBACK PollMediaKeys(HWND, UINT, UINT_PTR, DWORD)
+{
+    GetAsyncKeyState(VK_MEDIA_NEXT_TRACK);
+    GetAsyncKeyState(VK_MEDIA_PREV_TRACK);
+    GetAsyncKeyState(VK_MEDIA_PLAY_PAUSE);
+}
+
+HWND CreateTimerWindow()
+{
+    HWND window = CreateWindowExA(0, "STATIC", "Floor player", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0, 360, 290, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!window) return nullptr;
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    SetTimer(window, 1, 100, PollMediaKeys);
+    return window;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        fprintf(stderr, "usage: FloorPlayer.exe FILE.mp3\n");
+    const bool withWindow = argc == 3 && strcmp(argv[1], "--window") == 0;
+    if (argc != 2 && !withWindow) {
+        fprintf(stderr, "usage: FloorPlayer.exe [--window] FILE.mp3\n");
         return 2;
     }
+    const char* file = argv[argc - 1];
     Player player;
     mpg123_init();
     int error = MPG123_OK;
     player.decoder = mpg123_new(nullptr, &error);
     long rate = 0;
     int channels = 0, encoding = 0;
-    if (!player.decoder || mpg123_open(player.decoder, argv[1]) != MPG123_OK ||
+    if (!player.decoder || mpg123_open(player.decoder, file) != MPG123_OK ||
         mpg123_getformat(player.decoder, &rate, &channels, &encoding) != MPG123_OK) {
-        fprintf(stderr, "floor-player: cannot decode %s\n", argv[1]);
+        fprintf(stderr, "floor-player: cannot decode %s\n", file);
         return 1;
     }
     mpg123_format_none(player.decoder);
@@ -103,6 +126,14 @@ int main(int argc, char** argv)
     for (auto& samples : player.samples) samples.resize(format.nAvgBytesPerSec / 10);
 
     KernelHandle thread(CreateThread(nullptr, 0, RefillThread, &player, 0, nullptr));
+    if (withWindow && thread.IsValid() && CreateTimerWindow()) {
+        // The window's messages until the sound has played out.
+        const HANDLE playing = thread.Get();
+        while (MsgWaitForMultipleObjects(1, &playing, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        }
+    }
     if (thread.IsValid()) WaitForSingleObject(thread.Get(), INFINITE);
     waveOutReset(player.device);
     for (WAVEHDR& header : player.headers)

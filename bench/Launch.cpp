@@ -1,13 +1,14 @@
 // Starts a program and times, from just before its process is created, the first moment it is
 // seen doing something: sound in the capture, its first frame painted, or a whole folder scan.
-//   Launch.exe sound CAPTURE-FILE [--hold] -- COMMAND-LINE
+//   Launch.exe sound CAPTURE-FILE [--hold [--minimize]] -- COMMAND-LINE
 //   Launch.exe paint [--hold] -- COMMAND-LINE
 //   Launch.exe scan [--hold] -- COMMAND-LINE
 //   Launch.exe forward CAPTURE -- COMMAND-LINE -- SECOND-COMMAND-LINE
 //     starts the first, waits for its sound (silence, so the capture only grows), then times the
 //     second from its start until a sample that is not silent arrives in the capture
 // Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones).
-// With --hold the program then keeps running until a line arrives on stdin (the bench reads the
+// With --hold the program then keeps running (its window minimized with --minimize) until a line
+// arrives on stdin (the bench reads the
 // system's CPU counters meanwhile).
 // The program is always ended and waited for before this one returns. With LUMETRA_BENCH_APPDATA
 // set, the program gets it as its APPDATA.
@@ -208,6 +209,11 @@ int main(int argc, char** argv)
         hold = true;
         ++next;
     }
+    bool minimize = false;
+    if (hold && next < argc && strcmp(argv[next], "--minimize") == 0) {
+        minimize = true;
+        ++next;
+    }
     if (next >= argc || strcmp(argv[next], "--") != 0 || next + 1 >= argc) return Usage();
     std::string commandLine, secondCommandLine;
     std::string* filling = &commandLine;
@@ -273,6 +279,10 @@ int main(int argc, char** argv)
     if (seen) {
         printf("launch ms=%.1f%s\n", ms, milestones.Text().c_str());
         fflush(stdout);
+        if (minimize) {
+            HWND window = WindowOf(info.dwProcessId);
+            if (window) ShowWindowAsync(window, SW_MINIMIZE);
+        }
         if (hold) WaitForLineOnInput();
     } else {
         fprintf(stderr, "launch: no %s seen (the program ended, or %lu s went by)\n", mode.c_str(), kTimeoutMs / 1000);

@@ -178,6 +178,24 @@ def prefix_processes():
     return found
 
 
+def program_memory(program):
+    """The program's memory as Linux sees its Wine process: resident anonymous pages (what Windows
+    counts as its private bytes, here only those in memory) and the whole resident set (its
+    working set), in bytes. Wine does not fill in private bytes itself."""
+    memory = {"private": 0, "working": 0}
+    for pid, (command, _) in prefix_processes().items():
+        if kind_of(command, program) != "player":
+            continue
+        try:
+            with open("/proc/%s/status" % pid) as f:
+                status = dict(line.split(":", 1) for line in f if ":" in line)
+        except OSError:
+            continue
+        memory["private"] += int(status.get("RssAnon", "0 kB").split()[0]) * 1024
+        memory["working"] += int(status.get("VmRSS", "0 kB").split()[0]) * 1024
+    return memory
+
+
 def kind_of(command, program):
     if any(own in command for own in ("python", "Launch.exe", "wine-test.sh", "Xvfb")):
         return None  # the audio pacer, the launcher, its script and the display are the bench's own
@@ -188,11 +206,13 @@ def kind_of(command, program):
     return "system"
 
 
-def cpu_per_minute(program_args, name):
-    """Starts the program, waits for its sound, lets it settle, then counts the CPU time of the
-    prefix's processes over CPU_SECONDS of playing; returns seconds per minute of audio."""
+def cpu_per_minute(program_args, name, minimize=False):
+    """Starts the program, waits for its sound, lets it settle (minimized when asked), then counts
+    the CPU time of the prefix's processes over CPU_SECONDS of playing; returns seconds per minute
+    of audio, where the CPU went, and the program's memory at the end (bytes)."""
     env, capture = capture_env(name)
-    command = WINE_TEST + [LAUNCH, "sound", windows_path(capture), "--hold", "--", windows_path(program_args[0])] + program_args[1:]
+    command = WINE_TEST + [LAUNCH, "sound", windows_path(capture), "--hold"] + (["--minimize"] if minimize else []) + \
+        ["--", windows_path(program_args[0])] + program_args[1:]
     process = subprocess.Popen(command, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, text=True)
     try:
@@ -203,6 +223,7 @@ def cpu_per_minute(program_args, name):
         before, size_before = prefix_processes(), os.path.getsize(capture)
         time.sleep(CPU_SECONDS)
         after, size_after = prefix_processes(), os.path.getsize(capture)
+        memory = program_memory(program_args[0])
         process.stdin.write("\n")
         process.stdin.flush()
         process.wait(timeout=60)
@@ -220,7 +241,7 @@ def cpu_per_minute(program_args, name):
     minutes = (size_after - size_before) / BYTE_RATE / 60
     if minutes <= 0:
         raise RuntimeError("%s: the capture did not grow while it played" % name)
-    return sum(split.values()) / minutes, {k: round(v / minutes, 3) for k, v in split.items()}
+    return sum(split.values()) / minutes, {k: round(v / minutes, 3) for k, v in split.items()}, memory
 
 
 # --- the measures --------------------------------------------------------------------------------
@@ -257,11 +278,38 @@ def side_by_side(measure, ours, floor, runs=RUNS):
     return measure
 
 
-def measure_cpu_playing(song):
-    return side_by_side(
-        Measure("cpu-playing", "cpu-s/min"),
-        lambda i: cpu_per_minute([PLAYER, windows_path(song)], "cpu-ours-%d" % i),
-        lambda i: cpu_per_minute([os.path.join(FLOORS, "FloorPlayer.exe"), windows_path(song)], "cpu-floor-%d" % i))
+def measure_cpu(song):
+    """cpu-playing against the bare player and against the bare player with a window whose timer
+    polls three keys; cpu-minimized (the player minimized) against the bare player; and
+    memory-playing, the private bytes at the end of the cpu-playing runs."""
+    player, window = [os.path.join(FLOORS, "FloorPlayer.exe"), windows_path(song)], \
+        [os.path.join(FLOORS, "FloorPlayer.exe"), "--window", windows_path(song)]
+    measures = [Measure("cpu-playing", "cpu-s/min"), Measure("cpu-playing-window-floor", "cpu-s/min"),
+                Measure("cpu-minimized", "cpu-s/min"), Measure("memory-playing", "MB")]
+    for i in range(RUNS):
+        runs = [("ours", lambda: cpu_per_minute([PLAYER, windows_path(song)], "cpu-ours-%d" % i)),
+                ("minimized", lambda: cpu_per_minute([PLAYER, windows_path(song)], "cpu-min-%d" % i, True)),
+                ("floor", lambda: cpu_per_minute(player, "cpu-floor-%d" % i)),
+                ("window", lambda: cpu_per_minute(window, "cpu-window-%d" % i))]
+        if i % 2:
+            runs.reverse()
+        got = {side: run_one() for side, run_one in runs}
+        cpu, memory = measures[0], measures[3]
+        cpu.ours.append(got["ours"][0])
+        cpu.floor.append(got["floor"][0])
+        cpu.details["ours"].append(got["ours"][1])
+        cpu.details["floor"].append(got["floor"][1])
+        measures[1].ours.append(got["ours"][0])
+        measures[1].floor.append(got["window"][0])
+        measures[2].ours.append(got["minimized"][0])
+        measures[2].floor.append(got["floor"][0])
+        measures[2].details["ours"].append(got["minimized"][1])
+        for side, key in (("ours", "ours"), ("floor", "floor")):
+            held = got[key][2]
+            getattr(memory, side).append(round(held.get("private", 0) / 1e6, 1))
+            memory.details[side].append("private %.1f MB, working set %.1f MB" % (
+                held.get("private", 0) / 1e6, held.get("working", 0) / 1e6))
+    return measures
 
 
 def measure_first_sound(song):
@@ -398,18 +446,19 @@ def main():
         sys.exit("bench: the Wine harness did not start")
     results, failed = [], []
     try:
-        steps = [lambda: measure_cpu_playing(song), lambda: measure_first_sound(song), lambda: measure_forward(song),
+        steps = [lambda: measure_cpu(song), lambda: measure_first_sound(song), lambda: measure_forward(song),
                  measure_first_paint,
                  lambda: measure_scan(tree), lambda: measure_resume(song, tree)]
         for step in steps:
             try:
-                result = step().result()
+                done = step()
             except (RuntimeError, subprocess.TimeoutExpired, OSError) as error:
                 log("bench: a measure failed: %s" % error)
                 failed.append(str(error))
                 continue
-            results.append(result)
-            report(result)
+            for measure in done if isinstance(done, list) else [done]:
+                results.append(measure.result())
+                report(results[-1])
         for measure in self_timed_measures():
             results.append(measure.result())
             report(results[-1])
