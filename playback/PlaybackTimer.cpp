@@ -115,10 +115,13 @@ void RunTick(HWND window)
 {
     AdvanceTick();
     bool drew = false;
+    // A minimized window shows nothing: its bar is drawn again by the paint that comes with its
+    // restore.
+    const bool shown = !IsIconic(window);
     if (engine) {
         MoveOnAtTheEnd(window);
         drew |= AnswerMediaKeys(window);
-        drew |= ShowSeekProgress();
+        if (shown) drew |= ShowSeekProgress();
     }
     drew |= RefreshBuildingPlaylist();
     drew |= EndVolumeDisplay();
@@ -134,7 +137,7 @@ void RunTick(HWND window)
         AnimateScanTitle(window);
     }
     // A tick that drew nothing costs no copy to the window.
-    if (drew) PresentBackBuffer();
+    if (drew && shown) PresentBackBuffer();
 }
 
 }  // namespace
