@@ -21,11 +21,11 @@ bool IsDone(const WAVEHDR& header)
     return (*static_cast<const volatile DWORD*>(&header.dwFlags) & WHDR_DONE) != 0;
 }
 
-// Buffers of 25 ms, four of them queued: a volume change is heard after at most 100 ms of what
+// Buffers of 50 ms, four of them queued: a volume change is heard after at most 200 ms of what
 // was queued before it, and a late wake of the output thread still finds sound queued.
 size_t FramesPerBuffer(int rate)
 {
-    return static_cast<size_t>(std::max(256, rate / 40));
+    return static_cast<size_t>(std::max(256, rate / 20));
 }
 
 }  // namespace
@@ -150,10 +150,7 @@ void WaveOutput::Run()
 void WaveOutput::FillBuffers()
 {
     for (Buffer& buffer : buffers) {
-        if (buffer.queued && IsDone(buffer.header)) {
-            waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));
-            buffer.queued = false;
-        }
+        if (buffer.queued && IsDone(buffer.header)) buffer.queued = false;
     }
     // Nothing is queued while paused: a device whose queue ran empty (after a seek) would be
     // started again by the next buffer on some systems, pause or not.
@@ -209,14 +206,19 @@ void WaveOutput::ApplyGain(int16_t* samples, size_t frames)
 
 bool WaveOutput::QueueBuffer(Buffer& buffer, size_t frames)
 {
-    buffer.header = {};
-    buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
-    buffer.header.dwBufferLength = static_cast<DWORD>(frames * channels * sizeof(int16_t));
-    if (waveOutPrepareHeader(device, &buffer.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
-    if (waveOutWrite(device, &buffer.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) {
+    // A header stays prepared from one use to the next, which spares two calls to the device a
+    // buffer; only a buffer of another length (the last of a source) is prepared again.
+    const DWORD bytes = static_cast<DWORD>(frames * channels * sizeof(int16_t));
+    if ((buffer.header.dwFlags & WHDR_PREPARED) && buffer.header.dwBufferLength != bytes)
         waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));
-        return false;
+    if (!(buffer.header.dwFlags & WHDR_PREPARED)) {
+        buffer.header = {};
+        buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
+        buffer.header.dwBufferLength = bytes;
+        if (waveOutPrepareHeader(device, &buffer.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
     }
+    buffer.header.dwFlags &= ~static_cast<DWORD>(WHDR_DONE);
+    if (waveOutWrite(device, &buffer.header, sizeof(WAVEHDR)) != MMSYSERR_NOERROR) return false;
     buffer.queued = true;
     writtenFrames += frames;
     return true;
@@ -377,10 +379,7 @@ void WaveOutput::ResetForSeek()
 {
     waveOutReset(device);
     position.Restart();
-    for (Buffer& buffer : buffers) {
-        if (buffer.queued) waveOutUnprepareHeader(device, &buffer.header, sizeof(WAVEHDR));
-        buffer.queued = false;
-    }
+    for (Buffer& buffer : buffers) buffer.queued = false;  // handed back done, and still prepared
     std::vector<int16_t>().swap(head);
     headUsed = 0;
     // A reset device starts again with the next write; a paused sound must stay paused (and the
