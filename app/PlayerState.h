@@ -44,7 +44,8 @@ struct PlaylistRow;
 //    SetWindowLongA, SendMessage, a message box or a task dialog. (RedrawWindow with
 //    RDW_INVALIDATE alone and PostMessage do not wait.)
 //  - Nothing slow runs under it where the window thread could be waiting: FolderScanner::Scan
-//    runs without it (the scanner guards its own list); so do the slow halves of a start
+//    runs without it (the scanner guards its own list), as does the reading of a playlist file
+//    whose entries ScanIntoPlaylist scans; so do the slow halves of a start
 //    (PlaybackEngine::PrepareSound and OpenOutput, which read the file, set up its decoder and
 //    open the device, and the TrackInfo read of its tag, which also finds the file's long name);
 //    the start then checks the list again and commits under the lock (StartPrepared,

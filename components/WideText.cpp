@@ -1,4 +1,5 @@
-// Text from 8-bit code pages (ANSI, UTF-8) into UTF-16, bounded and terminated.
+// Text between 8-bit code pages (ANSI, UTF-8) and UTF-16, bounded and terminated, and the user's
+// legacy code page.
 #include "components/WideText.h"
 
 #include <algorithm>
@@ -68,6 +69,17 @@ std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text)
     return wide;
 }
 
+std::string ConvertToUtf8(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return {};
+    std::string utf8(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &utf8[0], size, nullptr, nullptr);
+    return utf8;
+}
+
 int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capacity)
 {
     if (!buffer || capacity <= 0) return 0;
@@ -76,4 +88,15 @@ int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capaci
     if (count > 0) wmemcpy(buffer, text, count);
     buffer[count] = L'\0';
     return static_cast<int>(count);
+}
+
+UINT UserLegacyCodePage()
+{
+    DWORD codePage = 0;
+    // With LOCALE_RETURN_NUMBER the answer is a DWORD written over the buffer, sized in characters.
+    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) &&
+        codePage != 0 && IsValidCodePage(codePage))
+        return codePage;
+    return GetACP();
 }

@@ -1,5 +1,5 @@
-// Text from 8-bit code pages (ANSI, UTF-8) into UTF-16, bounded and terminated, and the text shown
-// where a value is missing.
+// Text between 8-bit code pages (ANSI, UTF-8) and UTF-16, bounded and terminated, the code page that
+// text from outside is in when it is not UTF-8, and the text shown where a value is missing.
 #pragma once
 
 #include <windows.h>
@@ -16,9 +16,18 @@ inline constexpr wchar_t kMissingText[] = L"[N/A]";
 // is kept. Null or unconvertible text gives "".
 void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int capacity);
 
-// The whole text converted; "" when the code page cannot convert it. Throws std::bad_alloc.
+// The whole text converted; "" when the code page cannot convert it (with MB_ERR_INVALID_CHARS, also
+// when the text holds bytes the code page has no character for). Throws std::bad_alloc.
 std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text);
+
+// UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD. Throws std::bad_alloc.
+std::string ConvertToUtf8(const std::wstring& text);
 
 // Copies at most capacity - 1 units of text, dropping a high surrogate left last (half of a pair
 // that the cut, or the text itself, broke); always terminated. Returns the units written.
 int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capacity);
+
+// The code page of 8-bit text the user's programs wrote (playlists without a BOM): the ANSI code
+// page of the user's locale, which can differ from the system's (GetACP) that the player's own 8-bit
+// paths are in. GetACP where the locale has none (a locale only Unicode can write).
+UINT UserLegacyCodePage();

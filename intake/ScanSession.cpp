@@ -1,8 +1,13 @@
-// What the intake workers share while they scan: the title, drop acceptance, and the scans.
+// What the intake workers share while they scan: the title, drop acceptance, and the scans, of
+// playlists too.
 #include "intake/ScanSession.h"
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
+#include "intake/PlaylistFile.h"
+
+#include <new>
+#include <string>
 
 ScanSession::ScanSession(HWND window, int titleCapacity)
     : window(window), savedTitle{}, savedExStyle(0), removedAcceptFiles(false), finished(false)
@@ -41,7 +46,16 @@ void ScanIntoPlaylist(const char* path)
         if (!target) return;
         ++scansInFlight;  // keeps the teardown from freeing the scanner under this scan
     }
-    target->Scan(path);
+    // A playlist's entries are scanned in its order, each as a path given alone would be, but for one
+    // thing: Scan lists music files only, so a playlist among them is not read, and a playlist that
+    // names itself or another cannot loop. A path that is no readable playlist (a folder named
+    // "x.m3u") is scanned as it is.
+    try {
+        if (!ReadPlaylistFile(path, [target](const std::string& entry) { target->Scan(entry.c_str()); }))
+            target->Scan(path);
+    } catch (const std::bad_alloc&) {
+        // No memory to read the playlist on: the entries it added so far stay.
+    }
     StateLock lock(stateLock);
     --scansInFlight;
 }

@@ -25,6 +25,8 @@ private:
 };
 
 // Scans one path into the playlist without holding the state lock; nothing when the scanner is gone.
+// A playlist file (.m3u, .m3u8, .pls) is read and its entries scanned in its order instead. Every
+// intake scans through this.
 void ScanIntoPlaylist(const char* path);
 // The scanner's count (0 without a scanner).
 int PlaylistCount();
