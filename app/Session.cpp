@@ -29,13 +29,7 @@ const DWORD kPositionSaveMs = 30000;
 // UTF-8 of a name as the scanner keeps it (in the ANSI code page).
 std::string Utf8OfListName(const char* name)
 {
-    const std::wstring wide = ConvertToWide(CP_ACP, 0, name);
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &utf8[0], size, nullptr, nullptr);
-    return utf8;
+    return ConvertToUtf8(ConvertToWide(CP_ACP, 0, name));
 }
 
 // What the settings' save depends on, but the position and the window's place: cheap to take on

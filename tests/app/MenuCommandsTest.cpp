@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -11,6 +13,7 @@
 #include "components/FolderScanner.h"
 #include "components/PlaybackEngine.h"
 #include "components/WideText.h"
+#include "intake/PlaylistFile.h"
 #include "playback/NowPlaying.h"
 #include "support/TestSupport.h"
 #include "support/WindowSupport.h"
@@ -79,6 +82,32 @@ TEST_F(MenuCommands, OpenReplacesAndAddAppendsWhatTheDialogsReturn)
         CopyFileA(MediaPath("tone-440.mp3").c_str(), (folder + "\\" + name).c_str(), FALSE);
     ASSERT_TRUE(Run(kAddFolderCommand, L"Add folder", folder, 5));
     EXPECT_STREQ(scanner->GetFileName(3), (folder + "\\a.mp3").c_str());
+}
+
+TEST_F(MenuCommands, SavedPlaylistHasTheTagsAndReadsBackAsTheSameList)
+{
+    const char* names[] = {"tone-1540-id3.mp3", "tone-660.ogg", "tone-770.flac"};
+    for (const char* name : names) ASSERT_TRUE(scanner->Scan(MediaPath(name).c_str()));
+    const std::string saved = folder + "\\saved.m3u8";
+    std::atomic<bool> answered{false};
+    std::thread watcher = AnswerDialog(L"Save playlist as", saved, answered);
+    PostMessageA(window, WM_COMMAND, kSavePlaylistCommand, 0);
+    std::string text;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            text.clear();
+            std::unique_ptr<FILE, int (*)(FILE*)> file(fopen(saved.c_str(), "rb"), fclose);
+            char chunk[4096];
+            for (size_t read; file && (read = fread(chunk, 1, sizeof chunk, file.get())) > 0;) text.append(chunk, read);
+            return !text.empty();
+        },
+        30000));
+    watcher.join();
+    EXPECT_EQ(text.rfind("#EXTM3U\r\n#EXTINF:1,Test Tones - Tagged MP3\r\n" + MediaPath(names[0]) + "\r\n", 0), 0u)
+        << text;
+    std::vector<std::string> read;
+    EXPECT_TRUE(ReadPlaylistFile(saved.c_str(), [&](const std::string& entry) { read.push_back(entry); }));
+    EXPECT_EQ(read, (std::vector<std::string>{MediaPath(names[0]), MediaPath(names[1]), MediaPath(names[2])}));
 }
 
 TEST_F(MenuCommands, TakingInIsGreyWhileAnIntakeRunsAndAlwaysOnTopIsChecked)
