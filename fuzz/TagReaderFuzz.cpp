@@ -1,6 +1,8 @@
-// libFuzzer target: the tag reading the player does on every file it lists or starts, natively
-// under ASan and UBSan. It makes the same id3lib calls as TrackInfo (ReadTextFrame, ReadAlbumArt)
-// and the now-playing update (GetFileSize), and checks a cover's size as MakeCoverThumbnail does.
+// libFuzzer target: the whole tag reading the player does on every file it lists or starts,
+// natively under ASan and UBSan, on one input: the same id3lib calls as TrackInfo (ReadTextFrame,
+// ReadAlbumArt) and the now-playing update (GetFileSize), then the player's own TagLib read
+// (ReadTagLibTags, the code TrackInfo runs for ID3v2.4, Vorbis comments, FLAC and Opus), the texts
+// taken as TrackInfo takes them, and each cover's size checked as MakeCoverThumbnail does.
 //
 // The player opens a tag by file name, which parses an ifstream through ID3_IStreamReader. Fuzzing
 // feeds the same reader class an in-memory stream instead: the parse is the same code, and a run
@@ -9,6 +11,8 @@
 // the player reads it; run-fuzz.sh replays the whole corpus that way once the fuzzing ends.
 #include <id3/readers.h>
 #include <id3/tag.h>
+#include <tbytevectorstream.h>
+#include <tfilestream.h>
 
 #include <unistd.h>
 
@@ -18,6 +22,7 @@
 #include <string>
 
 #include "metadata/PictureSize.h"
+#include "metadata/TagLibTags.h"
 
 namespace {
 
@@ -46,6 +51,12 @@ void ReadTextFrame(const ID3_Tag& tag, ID3_FrameID id)
     field->Get(buffer, sizeof buffer - 1);
 }
 
+void CheckCover(const unsigned char* bytes, size_t size)
+{
+    unsigned width = 0, height = 0;
+    if (bytes && size > 0) ReadPictureSize(bytes, size, width, height);
+}
+
 void ReadAlbumArt(const ID3_Tag& tag)
 {
     const ID3_Frame* frame = tag.Find(ID3FID_PICTURE);
@@ -53,8 +64,7 @@ void ReadAlbumArt(const ID3_Tag& tag)
     const ID3_Field* field = frame->GetField(ID3FN_DATA);
     const uchar* bytes = field ? field->GetRawBinary() : nullptr;
     size_t size = field ? field->Size() : 0;
-    unsigned width = 0, height = 0;
-    if (bytes && size > 0) ReadPictureSize(bytes, size, width, height);
+    CheckCover(bytes, size);
 }
 
 void ReadTrack(const ID3_Tag& tag)
@@ -67,6 +77,16 @@ void ReadTrack(const ID3_Tag& tag)
     (void)fileSize;
 }
 
+void ReadOtherTags(TagLib::IOStream& stream)
+{
+    FoundTags found = ReadTagLibTags(stream);
+    volatile size_t characters = 0;
+    for (const auto& property : found.properties) {
+        for (const TagLib::String& value : property.second) characters += value.toWString().size();
+    }
+    CheckCover(reinterpret_cast<const unsigned char*>(found.cover.data()), found.cover.size());
+}
+
 void ParseThroughFile(const uint8_t* data, size_t size)
 {
     static const std::string path = InputPath();
@@ -76,6 +96,8 @@ void ParseThroughFile(const uint8_t* data, size_t size)
     fclose(file);
     ID3_Tag tag(path.c_str());
     ReadTrack(tag);
+    TagLib::FileStream stream(path.c_str(), true);
+    if (stream.isOpen()) ReadOtherTags(stream);
 }
 
 void ParseInMemory(const uint8_t* data, size_t size)
@@ -85,6 +107,9 @@ void ParseInMemory(const uint8_t* data, size_t size)
     ID3_Tag tag;
     tag.Link(reader);
     ReadTrack(tag);
+    TagLib::ByteVector bytes(reinterpret_cast<const char*>(data), static_cast<unsigned>(size));
+    TagLib::ByteVectorStream memory(bytes);
+    ReadOtherTags(memory);
 }
 
 }  // namespace

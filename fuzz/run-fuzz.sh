@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the tag-reader fuzz target natively (clang, libFuzzer, ASan, UBSan) against id3lib from
-# Debian's source with Debian's patches and ours, exactly as the cross-build takes it, then fuzzes
-# for the seconds given (600 by default) from a corpus of generated tags and TagLib's test files.
+# Builds the tag-reader fuzz target natively (clang, libFuzzer, ASan, UBSan) against id3lib and
+# TagLib from Debian's sources with Debian's patches and ours, configured as the cross-build takes
+# them, then fuzzes for the seconds given (600 by default) from a corpus of generated tags, TagLib's
+# test files and the build's media of every format.
 # Findings go to build/fuzz/findings; the exit code is non-zero when there is one.
 set -Eeuo pipefail
 
@@ -18,7 +19,7 @@ trap fail ERR
 
 SUDO=""; [ "$(id -u)" != 0 ] && SUDO="sudo"
 need=()
-for p in clang libclang-rt-14-dev zlib1g-dev dpkg-dev autoconf automake libtool python3; do
+for p in clang libclang-rt-14-dev zlib1g-dev dpkg-dev autoconf automake libtool python3 cmake; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -45,9 +46,30 @@ if [ ! -f "$prefix/.complete" ]; then
   touch "$prefix/.complete"
 fi
 
+# TagLib likewise, without zlib as in the cross-build; Debian's patch wants utf8-cpp under the
+# name of the system's copy, which the source's own copy serves.
+taglib_prefix=$out/taglib-$key
+if [ ! -f "$taglib_prefix/.complete" ]; then
+  echo "fuzz: building TagLib with the sanitizers" >&2
+  src=$out/src
+  mkdir -p "$src"
+  ls "$src"/taglib_*.dsc >/dev/null 2>&1 || (cd "$src" && apt-get source --download-only taglib >>"$log" 2>&1) || true
+  rm -rf "$src/taglib" "$src/taglib-build" "$src/utf8cpp"
+  (cd "$src" && dpkg-source -x --no-check taglib_*.dsc taglib >>"$log" 2>&1)
+  mkdir -p "$src/utf8cpp" && ln -s "$src/taglib/3rdparty/utf8-cpp" "$src/utf8cpp/utf8"
+  cmake -S "$src/taglib" -B "$src/taglib-build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX="$taglib_prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF \
+    -DBUILD_EXAMPLES=OFF -DBUILD_BINDINGS=OFF -DWITH_ZLIB=OFF \
+    -DCMAKE_CXX_FLAGS="$sanitize -fsanitize=fuzzer-no-link -I$src/utf8cpp" >>"$log" 2>&1
+  nice -n "$niceness" cmake --build "$src/taglib-build" -j"$(nproc)" >>"$log" 2>&1
+  cmake --install "$src/taglib-build" >>"$log" 2>&1
+  touch "$taglib_prefix/.complete"
+fi
+
 echo "fuzz: building the target" >&2
-clang++ -std=c++17 $sanitize -fsanitize=fuzzer -DID3LIB_LINKOPTION=1 -I"$here" -I"$prefix/include" \
-  "$here/fuzz/TagReaderFuzz.cpp" "$here/metadata/PictureSize.cpp" "$prefix/lib/libid3.a" -lz \
+clang++ -std=c++17 $sanitize -fsanitize=fuzzer -DID3LIB_LINKOPTION=1 -DTAGLIB_STATIC -I"$here" -I"$prefix/include" \
+  -I"$taglib_prefix/include/taglib" "$here/fuzz/TagReaderFuzz.cpp" "$here/metadata/PictureSize.cpp" \
+  "$here/metadata/TagLibTags.cpp" "$prefix/lib/libid3.a" "$taglib_prefix/lib/libtag.a" -lz \
   -o "$out/tag-reader-fuzz" >>"$log" 2>&1
 
 seeds=$out/seeds
@@ -59,21 +81,30 @@ if [ -n "$taglib" ]; then
   tar -xf "$taglib" -C "$seeds" --wildcards --no-anchored --strip-components=3 'tests/data/*' >>"$log" 2>&1 || true
   find "$seeds" -type f -size +256k -delete
 fi
-echo "fuzz: $(ls "$seeds" | wc -l) seeds; fuzzing for $seconds s" >&2
+# The build's media: every format the player plays, tagged and not, with covers.
+media=$here/build/x64/media
+if [ -d "$media" ]; then
+  find "$media" -maxdepth 2 -type f \( -iname '*.mp3' -o -iname '*.ogg' -o -iname '*.flac' -o -iname '*.opus' \) \
+    -size -256k -exec cp {} "$seeds" \;
+fi
+echo "fuzz: $(ls "$seeds" | wc -l) seeds; fuzzing for ${FUZZ_RUNS:+$FUZZ_RUNS inputs}${FUZZ_RUNS:-$seconds s}" >&2
 
 trap - ERR
 scratch=$(mktemp -d /dev/shm/tagfuzz.XXXXXX 2>/dev/null || mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 # A single allocation above 64 MB is a finding: no file may take the player far past its budget.
 status=0
-FUZZ_SCRATCH=$scratch nice -n "$niceness" "$out/tag-reader-fuzz" -max_total_time="$seconds" -max_len=8192 \
+# FUZZ_RUNS ends it after that many inputs instead, however long they take.
+limit=(-max_total_time="$seconds")
+[ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
+FUZZ_SCRATCH=$scratch nice -n "$niceness" "$out/tag-reader-fuzz" "${limit[@]}" -max_len=16384 \
   -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -report_slow_units=60 -print_final_stats=1 \
   -artifact_prefix="$out/findings/" "$out/corpus" "$seeds" >"$out/fuzz.log" 2>&1 || status=$?
 grep -E '^(==[0-9]+==ERROR|SUMMARY|stat::number_of_executed_units|stat::peak_rss_mb|Done )' "$out/fuzz.log" || true
 # The fuzzing parses from memory; every input it kept goes once more through a file and the
 # file-name constructor, the way the player opens a tag.
 if [ "$status" = 0 ]; then
-  FUZZ_THROUGH_FILE=1 FUZZ_SCRATCH=$scratch nice -n "$niceness" "$out/tag-reader-fuzz" -runs=0 -max_len=8192 \
+  FUZZ_THROUGH_FILE=1 FUZZ_SCRATCH=$scratch nice -n "$niceness" "$out/tag-reader-fuzz" -runs=0 -max_len=16384 \
     -malloc_limit_mb=64 -rss_limit_mb=1024 -timeout=60 -artifact_prefix="$out/findings/" \
     "$out/corpus" "$seeds" >"$out/replay.log" 2>&1 || status=$?
   echo "fuzz: replayed $(find "$out/corpus" "$seeds" -type f | wc -l) kept inputs through a file: $([ "$status" = 0 ] && echo clean || echo "stopped with $status, see $out/replay.log")"
