@@ -53,7 +53,9 @@ struct PlaylistRow;
 //    CleanMemory and the use of a name from GetFileName happen under the lock, so a name handed
 //    out stays valid for as long as its user holds it; work done without it uses a copy.
 //  - Lock order: the state lock, then the engine's, then a sound's, then an output's. The
-//    scanner's lock is a leaf: nothing else is taken while it is held.
+//    scanner's lock is a leaf: nothing else is taken while it is held. So are the locks of the
+//    folder-art cache (metadata/FolderArt.cpp), where a record may wait while another thread
+//    decodes the same folder's picture: one more reason no record is made under the state lock.
 //  - At teardown the window thread frees the objects under the lock and nulls their fields, so a
 //    worker that re-reads a field under the lock finds null and stops. The scanner is freed only
 //    when no Scan is in flight (`scansInFlight`), the engine only when no start is being prepared

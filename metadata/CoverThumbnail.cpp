@@ -14,7 +14,7 @@ namespace {
 // bad_alloc (the build's -fcheck-new keeps the constructor from running on that null).
 Gdiplus::Image* MakeEmptyThumbnail()
 {
-    Gdiplus::Bitmap* empty = new Gdiplus::Bitmap(100, 100, PixelFormat32bppARGB);
+    Gdiplus::Bitmap* empty = new Gdiplus::Bitmap(kCoverThumbnailSide, kCoverThumbnailSide, PixelFormat32bppARGB);
     if (empty && empty->GetLastStatus() != Gdiplus::Ok) {
         delete empty;
         empty = nullptr;
@@ -24,27 +24,33 @@ Gdiplus::Image* MakeEmptyThumbnail()
 
 }  // namespace
 
+CoverOutcome ScaleCover(const unsigned char* bytes, size_t size, Gdiplus::Image*& thumbnail)
+{
+    thumbnail = nullptr;
+    if (size > kMaxCoverBytes) return CoverOutcome::TooLarge;
+
+    unsigned width = 0, height = 0;
+    // Not a format whose size can be checked first, so it is not decoded at all.
+    if (!ReadPictureSize(bytes, size, width, height) || width == 0 || height == 0) return CoverOutcome::Undecodable;
+    if (static_cast<unsigned long long>(width) * height > kMaxCoverPixels) return CoverOutcome::TooLarge;
+
+    // The stream keeps its own copy of the bytes, which belong to the caller.
+    std::unique_ptr<IStream, ComRelease> stream(SHCreateMemStream(bytes, static_cast<UINT>(size)));
+    if (!stream) return CoverOutcome::Scaled;
+
+    Gdiplus::Image picture(stream.get());
+    thumbnail = picture.GetThumbnailImage(kCoverThumbnailSide, kCoverThumbnailSide, nullptr, nullptr);
+    if (!thumbnail && picture.GetLastStatus() != Gdiplus::Ok) return CoverOutcome::Undecodable;
+    return CoverOutcome::Scaled;
+}
+
 bool MakeCoverThumbnail(const unsigned char* bytes, size_t size, Gdiplus::Image*& thumbnail)
 {
     thumbnail = nullptr;
     if (!bytes || size == 0) return true;  // a picture without data: art shown empty
-    if (size > kMaxCoverBytes) return false;
-
-    unsigned width = 0, height = 0;
-    if (!ReadPictureSize(bytes, size, width, height) || width == 0 || height == 0) {
-        // Not a format whose size can be checked first, so it is not decoded at all.
-        thumbnail = MakeEmptyThumbnail();
-        return true;
-    }
-    if (static_cast<unsigned long long>(width) * height > kMaxCoverPixels) return false;
-
-    // The stream keeps its own copy of the bytes, which belong to the tag.
-    std::unique_ptr<IStream, ComRelease> stream(SHCreateMemStream(bytes, static_cast<UINT>(size)));
-    if (!stream) return true;
-
+    CoverOutcome outcome = ScaleCover(bytes, size, thumbnail);
+    if (outcome == CoverOutcome::TooLarge) return false;
     // An undecodable picture still gives a thumbnail object, which then draws nothing.
-    Gdiplus::Image picture(stream.get());
-    thumbnail = picture.GetThumbnailImage(100, 100, nullptr, nullptr);
-    if (!thumbnail && picture.GetLastStatus() != Gdiplus::Ok) thumbnail = MakeEmptyThumbnail();
+    if (outcome == CoverOutcome::Undecodable) thumbnail = MakeEmptyThumbnail();
     return true;
 }

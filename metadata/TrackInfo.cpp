@@ -1,5 +1,6 @@
 // One file's metadata record: its ID3 tag, six display texts and an album-art thumbnail.
-// id3lib reads ID3v2.2 and v2.3 first; OtherTags.cpp fills in what only TagLib can read.
+// id3lib reads ID3v2.2 and v2.3 first; OtherTags.cpp fills in what only TagLib can read, and
+// FolderArt.cpp the art of a file whose tags have no picture.
 #include "metadata/TrackInfo.h"
 
 #include <id3/tag.h>
@@ -12,6 +13,7 @@
 #include "components/ShortPath.h"
 #include "components/WideText.h"
 #include "metadata/CoverThumbnail.h"
+#include "metadata/FolderArt.h"
 
 namespace {
 
@@ -63,6 +65,11 @@ TrackInfo::TrackInfo(const char* sourcePath)
             wcscmp(copyright, kMissingText) == 0 || wcscmp(publisher, kMissingText) == 0 ||
             wcscmp(title, kMissingText) == 0 || wcscmp(year, kMissingText) == 0)
             ReadOtherTags();
+        if (!hasArt) {
+            // A picture in the tags, even one that draws nothing, wins over the folder's.
+            artThumbnail = CopyFolderArt(path);
+            hasArt = artThumbnail != nullptr;
+        }
         ComposeDisplayTitle();
     } catch (...) {
         delete artThumbnail;

@@ -16,7 +16,9 @@ public:
     wchar_t year[8];
     wchar_t copyright[64];
     wchar_t publisher[64];
-    Gdiplus::Image* artThumbnail;  // 100 x 100, null when the file has no picture (or too big a one)
+    // 100 x 100, from the tags or else from the folder's picture (FolderArt.h); null when neither
+    // has one (or only too big a one). The record owns it.
+    Gdiplus::Image* artThumbnail;
     bool hasArt;
 
     // Reads the tag of the file at path (8-bit, ANSI code page). A missing or untagged file
