@@ -27,7 +27,10 @@ if [ ${#need[@]} -gt 0 ]; then
   $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >>"$log" 2>&1
 fi
 
-sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
+# TagLib keeps a picture's type byte, whatever it is, in an enum that names 21 types; the player only
+# compares it with the front cover's. Reading such a value back is what the enum check flags, in
+# the library's own accessor: not a fault that can reach the player, so that one check is off.
+sanitize="-fsanitize=address,undefined -fno-sanitize=enum -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
 # id3lib is rebuilt whenever our patches or the sanitizer flags change.
 key=$( (echo "$sanitize"; cat "$here"/scripts/patches/id3lib/*.patch) | sha256sum | cut -c1-16)
 prefix=$out/id3lib-$key
@@ -46,9 +49,10 @@ if [ ! -f "$prefix/.complete" ]; then
   touch "$prefix/.complete"
 fi
 
-# TagLib likewise, without zlib as in the cross-build; Debian's patch wants utf8-cpp under the
-# name of the system's copy, which the source's own copy serves.
-taglib_prefix=$out/taglib-$key
+# TagLib likewise, without zlib as in the cross-build, and without its debug messages (a line on
+# stderr for every odd header slows the fuzzing a hundredfold); Debian's patch wants utf8-cpp under
+# the name of the system's copy, which the source's own copy serves.
+taglib_prefix=$out/taglib-$(echo "$key NDEBUG" | sha256sum | cut -c1-16)
 if [ ! -f "$taglib_prefix/.complete" ]; then
   echo "fuzz: building TagLib with the sanitizers" >&2
   src=$out/src
@@ -60,7 +64,7 @@ if [ ! -f "$taglib_prefix/.complete" ]; then
   cmake -S "$src/taglib" -B "$src/taglib-build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=None -DCMAKE_INSTALL_PREFIX="$taglib_prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF \
     -DBUILD_EXAMPLES=OFF -DBUILD_BINDINGS=OFF -DWITH_ZLIB=OFF \
-    -DCMAKE_CXX_FLAGS="$sanitize -fsanitize=fuzzer-no-link -I$src/utf8cpp" >>"$log" 2>&1
+    -DCMAKE_CXX_FLAGS="$sanitize -fsanitize=fuzzer-no-link -DNDEBUG -I$src/utf8cpp" >>"$log" 2>&1
   nice -n "$niceness" cmake --build "$src/taglib-build" -j"$(nproc)" >>"$log" 2>&1
   cmake --install "$src/taglib-build" >>"$log" 2>&1
   touch "$taglib_prefix/.complete"
