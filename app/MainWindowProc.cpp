@@ -3,6 +3,7 @@
 
 #include "app/KeyCommands.h"
 #include "app/MenuCommands.h"
+#include "app/TaskbarButtons.h"
 #include "app/PlayerState.h"
 #include "app/Skin.h"
 #include "intake/CommandIntake.h"
@@ -78,12 +79,13 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         DecideLook(window);  // before the window is first shown
         InitializeWindow(window);
         AddCommandsToSystemMenu(window);
+        RegisterTaskbarMessage();
         return 0;
     case WM_SYSCOMMAND:
         if (RunMenuCommand(window, static_cast<UINT>(wParam & 0xFFF0))) return 0;
         break;
     case WM_COMMAND:
-        RunMenuCommand(window, LOWORD(wParam));
+        if (!OnThumbButtonClicked(window, wParam)) RunMenuCommand(window, LOWORD(wParam));
         return 0;
     case WM_CONTEXTMENU:
         if (ShowContextMenu(window, lParam)) return 0;
@@ -129,6 +131,10 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case kStartEndedMessage:
         OnStartEnded(window, wParam != 0);
+        return 0;
+    }
+    if (IsTaskbarButtonCreated(message)) {
+        OnTaskbarButtonCreated(window);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -6,6 +6,7 @@
 
 #include "app/PlayerState.h"
 #include "app/Session.h"
+#include "app/TaskbarButtons.h"
 #include "components/FolderScanner.h"
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
@@ -155,6 +156,7 @@ void TeardownWindow(HWND window)
 {
     KillTimer(window, kPlaybackTimerId);
     SaveSessionAtClose(window);
+    ReleaseTaskbarButton();
     CancelStartRequests();
 
     // Workers re-read these fields under the lock and find them null from here on; a row worker

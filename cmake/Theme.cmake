@@ -69,6 +69,28 @@ lumetra_render_image(DefaultTheme/SeekBarProgress.mtx SeekBarProgress.svg "" 340
 lumetra_render_image(DefaultTheme/DefaultAlbumArt.mtx DefaultAlbumArt.svg "" 130 130)
 lumetra_render_image(About.mtx About.svg "" 360 200)
 
+# The taskbar thumbnail's buttons: square 16 px icons (for 100 %) and 32 px ones (drawn down for the
+# scales between), from the same drawings as the window's buttons, centred on a transparent square.
+foreach(button Play Pause Next Prev)
+  foreach(size 16 32)
+    math(EXPR drawnHeight "${size} * 3 / 4")
+    set(source ${THEME_SOURCE_DIR}/buttons/${button}.svg)
+    set(rendered ${THEME_BUILD_DIR}/render/Thumb${button}${size}.png)
+    set(distFile ${DIST_DIR}/DefaultTheme/Thumb${button}${size}.mtx)
+    set(testFile ${TEST_BIN_DIR}/DefaultTheme/Thumb${button}${size}.mtx)
+    add_custom_command(OUTPUT ${distFile} ${testFile}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${DIST_DIR}/DefaultTheme ${TEST_BIN_DIR}/DefaultTheme
+      COMMAND ${RSVG_CONVERT} --stylesheet ${THEME_SOURCE_DIR}/looks/Normal.css -h ${drawnHeight} ${source} -o ${rendered}
+      COMMAND ${IMAGEMAGICK_CONVERT} ${rendered} -background none -gravity center -extent ${size}x${size} -strip
+              PNG32:${distFile}
+      COMMAND ${CMAKE_COMMAND} -E copy ${distFile} ${testFile}
+      DEPENDS ${source} ${THEME_SOURCE_DIR}/looks/Normal.css
+      COMMENT "Rendering Thumb${button}${size}.mtx"
+      VERBATIM)
+    list(APPEND THEME_OUTPUTS ${distFile} ${testFile})
+  endforeach()
+endforeach()
+
 # The icon: 16 and 32 px from the simplified drawing, the rest from the full one; the 256 px image is stored as
 # PNG inside the .ico, which Windows reads since Vista.
 set(iconImages)

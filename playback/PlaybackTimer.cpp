@@ -5,6 +5,7 @@
 
 #include "app/PlayerState.h"
 #include "app/Session.h"
+#include "app/TaskbarButtons.h"
 #include "components/FolderScanner.h"
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
@@ -125,6 +126,7 @@ void RunTick(HWND window)
     }
     drew |= RefreshBuildingPlaylist();
     drew |= EndVolumeDisplay();
+    UpdateTaskbarButton(window);
     KeepSession(window);
     if (scanning && scanner) {
         // Its first file plays as soon as it is there; a start that fails leaves nothing loaded,
