@@ -91,7 +91,7 @@ if [ -d "$media" ]; then
   find "$media" -maxdepth 2 -type f \( -iname '*.mp3' -o -iname '*.ogg' -o -iname '*.flac' -o -iname '*.opus' \) \
     -size -256k -exec cp {} "$seeds" \;
 fi
-echo "fuzz: $(ls "$seeds" | wc -l) seeds; fuzzing for ${FUZZ_RUNS:+$FUZZ_RUNS inputs}${FUZZ_RUNS:-$seconds s}" >&2
+echo "fuzz: $(ls "$seeds" | wc -l) seeds; fuzzing for $([ -n "${FUZZ_RUNS:-}" ] && echo "$FUZZ_RUNS inputs" || echo "$seconds s")" >&2
 
 trap - ERR
 scratch=$(mktemp -d /dev/shm/tagfuzz.XXXXXX 2>/dev/null || mktemp -d)
