@@ -79,9 +79,12 @@ struct SaveJob {
     SessionSettings settings;
     bool withList = false;
     unsigned listGeneration = 0;
+    unsigned sequence = 0;  // later jobs have larger ones
 };
 
-std::mutex jobLock;  // guards pendingJob and saverRunning
+std::mutex jobLock;  // guards pendingJob, saverRunning and jobSequence
+unsigned jobSequence = 0;
+unsigned writtenSequence = 0;  // the latest job written; under writeLock
 std::condition_variable jobReady;
 std::unique_ptr<SaveJob> pendingJob;
 bool saverRunning = false;
@@ -109,6 +112,9 @@ bool CopyList(unsigned generation, std::vector<std::string>& utf8)
 void WriteSession(const SaveJob& job)
 {
     std::lock_guard<std::mutex> guard(writeLock);
+    // A job the saving thread took just before the close wrote a later one is not written over it.
+    if (static_cast<int>(job.sequence - writtenSequence) <= 0) return;
+    writtenSequence = job.sequence;
     if (job.withList) {
         std::vector<std::string> list;
         // The list first: should the process end in between, the settings' current file is checked
@@ -138,6 +144,7 @@ void __cdecl SaverThread(void*)
 void HandToSaver(std::unique_ptr<SaveJob> job)
 {
     std::lock_guard<std::mutex> guard(jobLock);
+    job->sequence = ++jobSequence;
     pendingJob = std::move(job);
     if (!saverRunning) {
         saverRunning = _beginthread(SaverThread, 0, nullptr) != static_cast<uintptr_t>(-1);
@@ -344,7 +351,8 @@ void SaveSessionAtClose(HWND window)
         StateLock lock(stateLock);
         if (!engine || !scanner) return;
         job.settings = CurrentSettings(window);
-        if (intakeActive || scanning) {
+        const bool listSettled = !intakeActive && !scanning;
+        if (!listSettled) {
             // The list is half filled: what was saved before stays, with its current file.
             job.settings.currentIndex = lastSaved.settings.currentIndex;
             job.settings.currentPath = lastSaved.settings.currentPath;
@@ -353,10 +361,11 @@ void SaveSessionAtClose(HWND window)
             job.withList = listGeneration != lastSaved.listGeneration || scanner->GetNoOfFiles() != lastSaved.listCount;
             job.listGeneration = listGeneration;
         }
-    }
-    {
         std::lock_guard<std::mutex> guard(jobLock);
-        pendingJob.reset();  // this one is newer
+        // This one is newer than a job still waiting; the list that one was to write is written here.
+        if (pendingJob && pendingJob->withList && listSettled) job.withList = true;
+        pendingJob.reset();
+        job.sequence = ++jobSequence;
     }
     WriteSession(job);
 }
