@@ -9,7 +9,7 @@ namespace audio {
 
 namespace {
 
-constexpr size_t kBufferCount = 4;
+constexpr size_t kBufferCount = 6;
 // Queries give the last known answer, and commands give up, rather than wait long behind a
 // stalled device call: the window thread asks them.
 constexpr auto kQueryWait = std::chrono::milliseconds(100);
@@ -21,8 +21,9 @@ bool IsDone(const WAVEHDR& header)
     return (*static_cast<const volatile DWORD*>(&header.dwFlags) & WHDR_DONE) != 0;
 }
 
-// Buffers of 50 ms, four of them queued: a volume change is heard after at most 200 ms of what
-// was queued before it, and a late wake of the output thread still finds sound queued.
+// Buffers of 50 ms, six of them queued. The queue is what a volume change waits behind (300 ms at
+// most), and also the time a following file has to be opened in once the current one's end is
+// told (kEndLeadMs, 250 ms, of it): fewer would put gapless playback at risk on a busy machine.
 size_t FramesPerBuffer(int rate)
 {
     return static_cast<size_t>(std::max(256, rate / 20));
