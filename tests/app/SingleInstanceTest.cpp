@@ -79,6 +79,21 @@ TEST(SingleInstance, SecondLaunchForwardsItsTextWithTheTerminatingZero)
     CloseHandle(mutex);
 }
 
+// Lumetra.exe runs in the UTF-8 code page its manifest asks for: the command line comes whole, in
+// any script, where a legacy code page would have made '?' of it.
+TEST(SingleInstance, SecondLaunchForwardsANameInAnyScriptAsUtf8)
+{
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
+    FakeRunningInstance running;
+    const std::string text =
+        "\"D:\\Music\\\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F \xE6\x9B\xB2 \xF0\x9F\x8E\xB5.mp3\"";
+    ProcessResult result = ChildProcess(PlayerCommand(text)).Wait(30000);
+    ASSERT_TRUE(result.finished);
+    ASSERT_EQ(FakeRunningInstance::copyDataCount, 1);
+    EXPECT_EQ(FakeRunningInstance::received, text + std::string(1, '\0'));
+    CloseHandle(mutex);
+}
+
 TEST(SingleInstance, SecondLaunchWithoutTextOnlyRestoresTheWindow)
 {
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
