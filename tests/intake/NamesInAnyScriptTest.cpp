@@ -87,11 +87,16 @@ TEST_F(NamesInAnyScript, EveryIntakeListsPlaysAndShowsThemByTheirOwnNames)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.intake);
         ASSERT_TRUE(WaitForWorkerEnd());
+        unsigned generation;
+        {
+            StateLock lock(stateLock);
+            generation = listGeneration;  // every intake lists the same files: it must make a new list
+        }
         c.start();
         ASSERT_TRUE(WaitFor(
-            [] {
+            [&] {
                 StateLock lock(stateLock);
-                return scanner->GetNoOfFiles() == 4 && !intakeActive;
+                return listGeneration != generation && scanner->GetNoOfFiles() == 4 && !intakeActive;
             },
             30000));
         std::vector<std::wstring> shown;
