@@ -37,7 +37,7 @@ protected:
     }
     void TearDown() override
     {
-        DeleteFileW(cyrillic.c_str());  // RemoveTree's ANSI calls cannot name it
+        DeleteFileW(cyrillic.c_str());  // under a legacy code page RemoveTree's ANSI calls cannot name it
         RemoveTree(folder);
     }
     // The Cyrillic file as the scanner reaches it: by its own name in UTF-8 (and, under a legacy
