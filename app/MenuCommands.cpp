@@ -39,7 +39,7 @@ std::string CommandTextOf(const std::vector<std::wstring>& paths, bool append)
 {
     std::string text = append ? "add_to_list" : "";
     for (const std::wstring& path : paths) {
-        char reachable[MAX_PATH * 2];
+        char reachable[MAX_PATH * 3];  // up to 3 bytes of UTF-8 for each unit
         if (!GetReachablePath(path.c_str(), reachable, sizeof reachable)) continue;
         if (!text.empty()) text += ' ';
         text += '"';

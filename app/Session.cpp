@@ -25,6 +25,8 @@
 namespace {
 
 const DWORD kPositionSaveMs = 30000;
+// A path of MAX_PATH UTF-16 units takes up to three bytes for each in UTF-8.
+const size_t kMaxPathBytes = 3 * MAX_PATH;
 
 // UTF-8 of a name as the scanner keeps it (in the ANSI code page).
 std::string Utf8OfListName(const char* name)
@@ -233,7 +235,7 @@ void RunRestore(const RestoreArgs& args)
         ++entry;
         const std::wstring wide = ConvertToWide(CP_UTF8, 0, utf8);
         const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
-        char path[MAX_PATH];
+        char path[kMaxPathBytes];
         const int index = target->GetNoOfFiles();
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
             !GetReachablePath(wide.c_str(), path, sizeof path) || !target->Scan(path)) {

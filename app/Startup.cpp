@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <cstring>
+#include <cwchar>
 
 #include "app/MainWindowProc.h"
 #include "app/PlayerState.h"
 #include "app/Session.h"
+#include "components/ShortPath.h"
 #include "intake/CommandIntake.h"
 
 const char kWindowClassName[] = "OrvandelLumetraV3";
@@ -26,6 +28,48 @@ const char* CommandTextOf(const char* commandLine, UINT codePage)
     }
     while (*p && *p <= ' ') ++p;
     return reinterpret_cast<const char*>(p);
+}
+
+namespace {
+
+void AppendConverted(std::string& out, const wchar_t* text, int length, UINT codePage)
+{
+    if (length <= 0) return;
+    int size = WideCharToMultiByte(codePage, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    size_t at = out.size();
+    out.resize(at + size);
+    WideCharToMultiByte(codePage, 0, text, length, &out[at], size, nullptr, nullptr);
+}
+
+}  // namespace
+
+std::string ReachableCommandLine(const wchar_t* commandLine, UINT codePage)
+{
+    std::string out;
+    if (!commandLine) return out;
+    const wchar_t* p = commandLine;
+    while (*p) {
+        const wchar_t* quote = wcschr(p, L'"');
+        if (!quote) {
+            AppendConverted(out, p, static_cast<int>(wcslen(p)), codePage);
+            break;
+        }
+        AppendConverted(out, p, static_cast<int>(quote - p), codePage);
+        out += '"';
+        const wchar_t* name = quote + 1;
+        const wchar_t* close = wcschr(name, L'"');
+        const std::wstring quoted(name, close ? close : name + wcslen(name));
+        std::string reachable(3 * (quoted.size() + MAX_PATH), '\0');  // a short path may be the longer
+        if (GetReachablePath(quoted.c_str(), &reachable[0], reachable.size(), codePage))
+            out += reachable.c_str();
+        else
+            AppendConverted(out, quoted.c_str(), static_cast<int>(quoted.size()), codePage);
+        if (!close) break;
+        out += '"';
+        p = close + 1;
+    }
+    return out;
 }
 
 int StartupShowCommand()

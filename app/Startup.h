@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 extern const char kWindowClassName[];  // also the name of the single-instance mutex
 extern const char kWindowTitle[];
 
@@ -10,6 +12,12 @@ extern const char kWindowTitle[];
 // first character of code 32 or below outside double quotes, a double-byte character of the code
 // page travels whole, and the blanks behind the name are skipped. Quotes and trailing blanks stay.
 const char* CommandTextOf(const char* commandLine, UINT codePage = CP_ACP);
+// The process command line as 8-bit text in codePage, each quoted name by the path that reaches
+// its file: under a legacy code page, its short path where the code page cannot say it (the shell
+// quotes the file it opens), where GetCommandLineA would have made '?' of each such character.
+// Text outside quotes, and a name that reaches no file, are converted as GetCommandLineA does.
+// Under UTF-8 the whole line is said exactly. Throws std::bad_alloc.
+std::string ReachableCommandLine(const wchar_t* commandLine, UINT codePage = CP_ACP);
 // The show command the process was started with.
 int StartupShowCommand();
 

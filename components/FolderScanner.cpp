@@ -38,6 +38,17 @@ struct NamedEntry {
 // code page holds it, else its short 8.3 name (ASCII); "" where the volume keeps no short names.
 std::string ReachableName(const std::wstring& folder, const wchar_t* name)
 {
+    // A UTF-8 ANSI code page says every name, so neither the round trip nor the disk is asked for
+    // one; only a name holding half a surrogate pair (which UTF-8 cannot say) takes the long way.
+    if (GetACP() == CP_UTF8) {
+        int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, nullptr, 0, nullptr, nullptr);
+        if (size > 1) {
+            std::string utf8(size, '\0');
+            WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, &utf8[0], size, nullptr, nullptr);
+            utf8.resize(size - 1);
+            return utf8;
+        }
+    }
     char path[MAX_PATH];
     if (!GetReachablePath((folder + name).c_str(), path, sizeof path)) return {};
     return PathFindFileNameA(path);

@@ -12,22 +12,23 @@
 
 namespace {
 
-// The text in the ANSI code page, or "" when the code page cannot say it exactly: converted back it
-// must give the same text, so neither '?' for a missing character nor a look-alike gets through.
-std::string ExactAnsi(const wchar_t* text)
+// The text in the code page, or "" when the code page cannot say it exactly: converted back it
+// must give the same text, so neither '?' for a missing character nor a look-alike gets through
+// (nor, in UTF-8, U+FFFD for half a surrogate pair).
+std::string ExactAnsi(const wchar_t* text, UINT codePage)
 {
-    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) return {};
     std::string ansi(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text, -1, &ansi[0], size, nullptr, nullptr);
     ansi.resize(size - 1);
-    if (ConvertToWide(CP_ACP, 0, ansi) != text) return {};
+    if (ConvertToWide(codePage, 0, ansi) != text) return {};
     return ansi;
 }
 
-bool ReachablePath(const wchar_t* path, char* buffer, size_t capacity)
+bool ReachablePath(const wchar_t* path, char* buffer, size_t capacity, UINT codePage)
 {
-    std::string ansi = ExactAnsi(path);
+    std::string ansi = ExactAnsi(path, codePage);
     if (ansi.empty()) {
         DWORD size = GetShortPathNameW(path, nullptr, 0);
         if (size == 0) return false;
@@ -35,7 +36,7 @@ bool ReachablePath(const wchar_t* path, char* buffer, size_t capacity)
         DWORD length = GetShortPathNameW(path, &shortPath[0], size);
         if (length == 0 || length >= size) return false;
         shortPath.resize(length);
-        ansi = ExactAnsi(shortPath.c_str());  // a volume without short names gives the long path back
+        ansi = ExactAnsi(shortPath.c_str(), codePage);  // a volume without short names gives the long path back
     }
     if (ansi.empty() || ansi.size() >= capacity) return false;
     memcpy(buffer, ansi.c_str(), ansi.size() + 1);
@@ -65,13 +66,13 @@ bool LongNameOfShortPath(const char* path, wchar_t* name, int capacity)
 
 // Both answer false, rather than throw, when memory runs out: their callers show a name or skip a
 // file, and neither is worth more than that.
-bool GetReachablePath(const wchar_t* path, char* buffer, size_t capacity)
+bool GetReachablePath(const wchar_t* path, char* buffer, size_t capacity, UINT codePage)
 {
     if (!buffer || capacity == 0) return false;
     buffer[0] = '\0';
     if (!path || !*path) return false;
     try {
-        return ReachablePath(path, buffer, capacity);
+        return ReachablePath(path, buffer, capacity, codePage);
     } catch (const std::bad_alloc&) {
         buffer[0] = '\0';
         return false;

@@ -8,13 +8,26 @@
 
 namespace {
 
+// CP_ACP is UTF-8 where the manifest's code page is honoured, and legacy elsewhere.
+bool IsUtf8(UINT codePage)
+{
+    return codePage == CP_UTF8 || (codePage == CP_ACP && GetACP() == CP_UTF8);
+}
+
+// UTF-8 takes no MultiByteToWideChar flag but MB_ERR_INVALID_CHARS, and refuses the whole call for
+// any other.
+DWORD FlagsFor(UINT codePage, DWORD flags)
+{
+    return IsUtf8(codePage) ? flags & MB_ERR_INVALID_CHARS : flags;
+}
+
 // A UTF-8 prefix that ends inside a character converts to U+FFFD, one unit, which may fit where
 // the whole character (a surrogate pair) does not; such a cut moves back to the character's first
 // byte. Elsewhere half a character gives no unit or as many as the whole one, so the longest prefix
 // that fits never shows half of one.
 int StartOfCharacter(UINT codePage, const char* text, int at)
 {
-    if (codePage == CP_UTF8)
+    if (IsUtf8(codePage))
         while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
     return at;
 }
@@ -47,6 +60,7 @@ int ConvertBounded(UINT codePage, DWORD flags, const char* text, wchar_t* buffer
 void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int capacity)
 {
     if (!buffer || capacity <= 0) return;
+    flags = FlagsFor(codePage, flags);
     int written = text && *text && capacity > 1 ? ConvertBounded(codePage, flags, text, buffer, capacity - 1) : 0;
     wmemset(buffer + written, L'\0', capacity - written);
 }
@@ -54,6 +68,7 @@ void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer
 std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text)
 {
     if (text.empty()) return {};
+    flags = FlagsFor(codePage, flags);
     int length = static_cast<int>(text.size());
     // A byte never gives more than one unit unless MB_COMPOSITE splits a character, so nearly every
     // text (each of the scanner's paths) converts in one call.
@@ -92,11 +107,15 @@ int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capaci
 
 UINT UserLegacyCodePage()
 {
-    DWORD codePage = 0;
-    // With LOCALE_RETURN_NUMBER the answer is a DWORD written over the buffer, sized in characters.
-    if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
-                       reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) &&
-        codePage != 0 && IsValidCodePage(codePage))
-        return codePage;
+    // The system's locale comes second: its code page is the one GetACP answered before the
+    // manifest made the player's own UTF-8.
+    for (LCID locale : {LOCALE_USER_DEFAULT, LOCALE_SYSTEM_DEFAULT}) {
+        DWORD codePage = 0;
+        // With LOCALE_RETURN_NUMBER the answer is a DWORD written over the buffer, sized in characters.
+        if (GetLocaleInfoW(locale, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                           reinterpret_cast<LPWSTR>(&codePage), sizeof codePage / sizeof(wchar_t)) &&
+            codePage != 0 && IsValidCodePage(codePage))
+            return codePage;
+    }
     return GetACP();
 }

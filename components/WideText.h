@@ -11,13 +11,15 @@
 inline constexpr wchar_t kMissingText[] = L"[N/A]";
 
 // Converts 8-bit text in codePage with the MultiByteToWideChar flags given (MB_COMPOSITE, or 0;
-// CP_UTF8 takes 0) into buffer, every unit after the text zero. A text that does not fit is cut
-// after its last whole character that does, so neither half of a character nor of a surrogate pair
-// is kept. Null or unconvertible text gives "".
+// UTF-8, which CP_ACP is where the manifest's code page is honoured, keeps only
+// MB_ERR_INVALID_CHARS of them, the one flag it takes) into buffer, every unit after the text
+// zero. A text that does not fit is cut after its last whole character that does, so neither half
+// of a character nor of a surrogate pair is kept. Null or unconvertible text gives "".
 void ConvertToWide(UINT codePage, DWORD flags, const char* text, wchar_t* buffer, int capacity);
 
-// The whole text converted; "" when the code page cannot convert it (with MB_ERR_INVALID_CHARS, also
-// when the text holds bytes the code page has no character for). Throws std::bad_alloc.
+// The whole text converted (flags as above); "" when the code page cannot convert it (with
+// MB_ERR_INVALID_CHARS, also when the text holds bytes the code page has no character for).
+// Throws std::bad_alloc.
 std::wstring ConvertToWide(UINT codePage, DWORD flags, const std::string& text);
 
 // UTF-16 text as UTF-8; a lone surrogate becomes U+FFFD. Throws std::bad_alloc.
@@ -27,7 +29,9 @@ std::string ConvertToUtf8(const std::wstring& text);
 // that the cut, or the text itself, broke); always terminated. Returns the units written.
 int CopyWideText(const wchar_t* text, size_t length, wchar_t* buffer, int capacity);
 
-// The code page of 8-bit text the user's programs wrote (playlists without a BOM): the ANSI code
-// page of the user's locale, which can differ from the system's (GetACP) that the player's own 8-bit
-// paths are in. GetACP where the locale has none (a locale only Unicode can write).
+// The code page of 8-bit text the user's programs wrote (playlists without a BOM, ID3 frames marked
+// ISO-8859-1): the ANSI code page of the user's locale, which can differ from the one the player's
+// own 8-bit paths are in (GetACP: UTF-8 where the manifest's code page is honoured). Where the
+// user's locale has none (a locale only Unicode can write), the system locale's; GetACP where
+// neither has one.
 UINT UserLegacyCodePage();

@@ -41,8 +41,8 @@ void RunDropIntake(DropArgs& args, IntakeTicket& ticket)
         if (length >= sizeof path) continue;
         memset(path, 0, sizeof path);
         if (DragQueryFileA(args.drop, i, path, sizeof path) == 0) break;
-        // The 8-bit form turns characters outside the code page into '?'; such a path is taken
-        // by its short form instead.
+        // Under a legacy ANSI code page the 8-bit form turns characters outside it into '?'; such
+        // a path is taken by its short form instead. Under UTF-8 both forms are the same path.
         UINT wideLength = DragQueryFileW(args.drop, i, nullptr, 0);
         if (wideLength > 0 && wideLength < 1024 && DragQueryFileW(args.drop, i, widePath, 1024) == wideLength) {
             char reachable[1024];

@@ -106,7 +106,9 @@ void TrackInfo::ReadTextFrame(int frameId, wchar_t* slot, int capacity)
     field->SetEncoding(ID3TE_ISO8859_1);
     field->Get(buffer, sizeof buffer - 1);
     buffer[sizeof buffer - 1] = '\0';
-    ConvertToWide(CP_ACP, MB_COMPOSITE, buffer, slot, capacity);
+    // Taggers write the user's own 8-bit code page into frames marked ISO-8859-1, and the player
+    // has always shown them so; the ANSI code page may be UTF-8, which such a frame never is.
+    ConvertToWide(UserLegacyCodePage(), MB_COMPOSITE, buffer, slot, capacity);
 }
 
 bool TrackInfo::ReadAlbumArt()

@@ -21,9 +21,9 @@ public:
     Gdiplus::Image* artThumbnail;
     bool hasArt;
 
-    // Reads the tag of the file at path (8-bit, ANSI code page). A missing or untagged file
-    // gives "[N/A]" texts; throws "Unreadable file" when the tag object cannot be created, or
-    // memory runs out while it is read.
+    // Reads the tag of the file at path (8-bit, ANSI code page: UTF-8 where the manifest's is
+    // honoured). A missing or untagged file gives "[N/A]" texts; throws "Unreadable file" when the
+    // tag object cannot be created, or memory runs out while it is read.
     explicit TrackInfo(const char* path);
     ~TrackInfo();
     TrackInfo(const TrackInfo&) = delete;

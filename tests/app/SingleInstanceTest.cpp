@@ -1,9 +1,11 @@
-// Lumetra.exe as a separate process: the single-instance hand-off and the exit codes.
+// Lumetra.exe as a separate process: the single-instance hand-off, a file it is started with, and
+// the exit codes.
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
 #include <string>
 
+#include "support/Audio.h"
 #include "support/TestSupport.h"
 #include "support/WindowSupport.h"
 
@@ -79,6 +81,21 @@ TEST(SingleInstance, SecondLaunchForwardsItsTextWithTheTerminatingZero)
     CloseHandle(mutex);
 }
 
+// Lumetra.exe runs in the UTF-8 code page its manifest asks for: the command line comes whole, in
+// any script, where a legacy code page would have made '?' of it.
+TEST(SingleInstance, SecondLaunchForwardsANameInAnyScriptAsUtf8)
+{
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
+    FakeRunningInstance running;
+    const std::string text =
+        "\"D:\\Music\\\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F \xE6\x9B\xB2 \xF0\x9F\x8E\xB5.mp3\"";
+    ProcessResult result = ChildProcess(PlayerCommand(text)).Wait(30000);
+    ASSERT_TRUE(result.finished);
+    ASSERT_EQ(FakeRunningInstance::copyDataCount, 1);
+    EXPECT_EQ(FakeRunningInstance::received, text + std::string(1, '\0'));
+    CloseHandle(mutex);
+}
+
 TEST(SingleInstance, SecondLaunchWithoutTextOnlyRestoresTheWindow)
 {
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "OrvandelLumetraV3");
@@ -147,6 +164,30 @@ TEST(SingleInstance, RealSecondLaunchHandsItsTextToTheFirst)
     ProcessResult firstResult = first.Wait(30000);
     EXPECT_TRUE(firstResult.finished);
     EXPECT_EQ(firstResult.exitCode, 0u);
+}
+
+// A double-click in Explorer starts Lumetra.exe "...\Песня 曲 🎵.mp3": the file's tone is heard.
+TEST(Launch, AFileNamedInAnyScriptPlaysFromTheCommandLine)
+{
+    const std::string folder = MakeTempFolder("launch");
+    // The test runs in the UTF-8 code page, as Lumetra.exe does.
+    const std::string song = folder + "\\\xD0\x9F\xD0\xB5\xD1\x81\xD0\xBD\xD1\x8F \xE6\x9B\xB2 \xF0\x9F\x8E\xB5.mp3";
+    ASSERT_TRUE(CopyFileA(MediaPath("tone-440.mp3").c_str(), song.c_str(), FALSE));
+    const CaptureFormat cdStereo = {44100, 2};
+    const uint64_t captureStart = CaptureSize();
+
+    ChildProcess player(PlayerCommand("\"" + song + "\""));
+    ASSERT_TRUE(player.Started());
+    HWND window = WaitForPlayerWindow(30000);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(WaitForCaptureSize(captureStart + cdStereo.BytesFor(600), 30000));
+    const auto heard =
+        ReadCapture(cdStereo, captureStart + cdStereo.BytesFor(100), captureStart + cdStereo.BytesFor(600));
+    EXPECT_EQ(DominantTone(heard, 44100, {440, 660, 770}), 440);
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(player.Wait(30000).finished);
+    RemoveTree(folder);
 }
 
 TEST(ExitCode, IsZeroAfterANormalClose)

@@ -3,6 +3,8 @@
 
 #include "app/Skin.h"
 #include "app/Startup.h"
+#include "components/WideText.h"
+#include "support/TestSupport.h"
 
 TEST(ProcessCommandLine, StartsBehindTheProgramNameAndItsBlanks)
 {
@@ -37,6 +39,36 @@ TEST(ProcessCommandLine, DoubleByteCharactersTravelWhole)
     EXPECT_STREQ(CommandTextOf("Lumetra\x81", 932), "");
     const char line[] = "Lum\x81";
     EXPECT_EQ(CommandTextOf(line, 932), line + 4);
+}
+
+// What Lumetra.exe "D:\Music\Песня.mp3" (a double-click in Explorer) gives the player, under the
+// UTF-8 code page and under a legacy one (1252), where only a short path can say that name.
+TEST(ProcessCommandLine, QuotedNamesTravelByAPathThatReachesTheirFile)
+{
+    const std::string folder = MakeTempFolder("command");
+    const std::wstring song = ConvertToWide(CP_UTF8, 0, folder) + L"\\\u041F\u0435\u0441\u043D\u044F.mp3";
+    ASSERT_TRUE(CopyFileW(ConvertToWide(CP_UTF8, 0, MediaPath("tone-440.mp3")).c_str(), song.c_str(), FALSE));
+    wchar_t shortPath[MAX_PATH] = {};
+    GetShortPathNameW(song.c_str(), shortPath, MAX_PATH);
+    const std::string shortSong = ConvertToUtf8(shortPath);  // ASCII, where the volume keeps short names
+    const std::string line = "\"C:\\Lumetra.exe\" add_to_list \"";
+    const struct {
+        std::wstring commandLine;
+        UINT codePage;
+        std::string expected;
+    } cases[] = {
+        {L"\"C:\\Lumetra.exe\" add_to_list \"" + song + L"\"", CP_UTF8, line + ConvertToUtf8(song) + "\""},
+        {L"\"C:\\Lumetra.exe\" add_to_list \"" + song + L"\"", 1252,
+         line + (shortSong == ConvertToUtf8(song) ? folder + "\\?????.mp3" : shortSong) + "\""},
+        // Neither a name that reaches no file nor text outside quotes is changed, '?' and all.
+        {L"\"C:\\Lumetra.exe\" \"Z:\\no\\\u66F2.mp3\" Caf\u00E9 \"\u66F2", 1252,
+         "\"C:\\Lumetra.exe\" \"Z:\\no\\?.mp3\" Caf\xE9 \"?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codePage);
+        EXPECT_EQ(ReachableCommandLine(c.commandLine.c_str(), c.codePage), c.expected);
+    }
+    RemoveTree(folder);
 }
 
 TEST(ExecutableFolder, ComesFromTheQuotedPathOfTheCommandLine)

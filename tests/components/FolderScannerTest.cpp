@@ -130,7 +130,8 @@ TEST_F(FolderScannerTest, HundredThousandFilesListInOrderWhileAnotherThreadReads
     EXPECT_GT(partialReads.load(), 0) << "the reader never ran during the scan";
 }
 
-// A name the ANSI code page cannot say is reached by its short name, which every ANSI call opens.
+// A name the ANSI code page cannot say is reached by its short name, which every ANSI call opens;
+// the tests run in UTF-8, which says every name, so here each is listed by its own.
 TEST_F(FolderScannerTest, NamesOutsideTheCodePageAreListedByTheirShortNamesAndMatchedByTheirLongOnes)
 {
     std::wstring root(folder.begin(), folder.end());

@@ -133,7 +133,7 @@ TEST_F(PlaybackEngineTest, FilesCutShortPlayWhatTheyHaveAndEndEvenUnderAnAnsiPat
         const char* file;
         uint32_t minMs, maxMs;
     } cases[] = {{"cut-440.mp3", 1300, 1700}, {"cut-660.ogg", 900, 2000}, {"cut-770.flac", 1000, 1000}};
-    const std::string folder = MakeTempFolder("caf\xe9");
+    const std::string folder = MakeTempFolder("caf\xC3\xA9");
     for (const auto& c : cases) {
         const std::string path = folder + "\\" + c.file;
         ASSERT_TRUE(CopyFileA(MediaPath(c.file).c_str(), path.c_str(), FALSE)) << path;

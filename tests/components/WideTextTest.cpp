@@ -35,6 +35,8 @@ TEST(WideText, ALongTextIsCutAfterItsLastWholeCharacter)
         {CP_UTF8, 0, "ab\xF0\x9F\x8E\xB5", 4, L"ab"},  // a character that needs 2 units, 1 left
         {CP_UTF8, 0, "ab\xF0\x9F\x8E\xB5", 5, L"ab\U0001F3B5"},
         {1252, MB_COMPOSITE, "caf\xE9", 5, L"caf"},  // e and its accent go together
+        // The tests' ANSI code page is UTF-8, which refuses MB_COMPOSITE: the flag is not passed on.
+        {CP_ACP, MB_COMPOSITE, "ab\xF0\x9F\x8E\xB5", 4, L"ab"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -49,6 +51,7 @@ TEST(WideText, StringConversionKeepsEveryUnitEvenWhenThereAreMoreUnitsThanBytes)
     EXPECT_EQ(ConvertToWide(CP_UTF8, 0, std::string("Gr\xC3\xBC\xC3\x9F")), L"Gr\u00FC\u00DF");
     EXPECT_EQ(ConvertToWide(1252, MB_COMPOSITE, std::string("caf\xE9")), L"cafe\u0301");
     EXPECT_EQ(ConvertToWide(1252, 0, std::string()), L"");
+    EXPECT_EQ(ConvertToWide(CP_ACP, MB_COMPOSITE, std::string("\xD0\x9F\xE6\x9B\xB2")), L"\u041F\u66F2");
 }
 
 TEST(WideText, CopyNeverEndsOnTheFirstHalfOfAPair)

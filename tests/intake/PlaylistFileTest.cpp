@@ -16,6 +16,7 @@ namespace {
 using Paths = std::vector<std::string>;
 
 const std::string kCyrillicUtf8 = "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE.ogg";
+const std::string kCafe = "Caf\xC3\xA9.mp3";  // as the player's paths say it: in UTF-8, the ANSI code page
 
 Paths Read(const std::string& playlist)
 {
@@ -36,10 +37,11 @@ protected:
     }
     void TearDown() override
     {
-        DeleteFileW(cyrillic.c_str());  // RemoveTree's ANSI calls cannot name it
+        DeleteFileW(cyrillic.c_str());  // under a legacy code page RemoveTree's ANSI calls cannot name it
         RemoveTree(folder);
     }
-    // The Cyrillic file as the scanner reaches it: by its short name, or not at all.
+    // The Cyrillic file as the scanner reaches it: by its own name in UTF-8 (and, under a legacy
+    // code page, by its short name or not at all).
     Paths CyrillicEntry() const
     {
         char path[MAX_PATH];
@@ -51,7 +53,7 @@ protected:
     std::wstring cyrillic;
 };
 
-// The harness runs in code page 1252, where "Caf\xE9" is "Café".
+// The user's legacy code page in the harness is 1252, where "Caf\xE9" is "Café".
 TEST_F(PlaylistFileTest, EachFormatGivesItsEntriesResolvedInFileOrder)
 {
     std::string url = "file:///" + folder + "/Caf%C3%A9.mp3";
@@ -69,10 +71,10 @@ TEST_F(PlaylistFileTest, EachFormatGivesItsEntriesResolvedInFileOrder)
          "#EXTM3U\r\n#EXTINF:12,Someone - Something\r\na.mp3\r\n  sub/b.ogg\t\r\n..\\Caf\xE9.mp3\r\n"
          "sub\\..\\..\\c.flac\r\n\r\n" +
              driveRelative + "\r\nhttp://example.com/x.mp3\r\nmissing.mp3",
-         {At("lists\\a.mp3"), At("lists\\sub\\b.ogg"), At("Caf\xE9.mp3"), At("c.flac"), At("lists\\missing.mp3")}},
+         {At("lists\\a.mp3"), At("lists\\sub\\b.ogg"), At(kCafe), At("c.flac"), At("lists\\missing.mp3")}},
         {"with-bom.m3u",
          "\xEF\xBB\xBF..\\Caf\xC3\xA9.mp3\n" + rooted + "\n" + url + "\n..\\Caf\xE9.mp3\n",
-         {At("Caf\xE9.mp3"), At("c.flac"), At("Caf\xE9.mp3")}},
+         {At(kCafe), At("c.flac"), At(kCafe)}},
         {"unicode.m3u8",
          "..\\" + kCyrillicUtf8 +
              "\r\nfile://server/share/x%20y.mp3\r\n\\\\server\\share\\z.mp3\r\nhttps://example.com/a.mp3\r\n"
@@ -82,7 +84,7 @@ TEST_F(PlaylistFileTest, EachFormatGivesItsEntriesResolvedInFileOrder)
         {"list.PLS",
          "[playlist]\r\nFile1=a.mp3\r\nTitle1=Not a path\r\nLength1=12\r\nfile2 = ..\\Caf\xE9.mp3\r\n"
          "FILE10=..\\Caf\xC3\xA9.mp3\r\nFile=..\\c.flac\r\nNumberOfEntries=3\r\nVersion=2\r\n",
-         {At("lists\\a.mp3"), At("Caf\xE9.mp3"), At("Caf\xE9.mp3")}},
+         {At("lists\\a.mp3"), At(kCafe), At(kCafe)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -109,7 +111,7 @@ TEST_F(PlaylistFileTest, SavedPlaylistIsExtendedM3u8AndReadsBackAsTheSameList)
     const std::string saved = At("saved.m3u8");
     ASSERT_TRUE(WriteFileBytes(saved, text.data(), text.size()));
     Paths expected = CyrillicEntry();
-    expected.insert(expected.begin(), {At("a.mp3"), At("Caf\xE9.mp3")});
+    expected.insert(expected.begin(), {At("a.mp3"), At(kCafe)});
     expected.push_back(At("b.ogg"));
     EXPECT_EQ(expected, Read(saved));
 }

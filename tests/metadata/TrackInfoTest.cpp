@@ -106,7 +106,8 @@ TEST_F(TrackInfoTest, EachFrameFillsOnlyItsSlotCutAtTheSlotsCapacity)
         {"TPUB", Iso, L"Small Label", L"Small Label"},
         {"TIT2", Iso, L"", L""},
         {"TIT2", Iso, L"[n/a]", L"[n/a]"},
-        // Byte 0xE9 through the ANSI code page (1252 here) with MB_COMPOSITE: e and a combining acute.
+        // Byte 0xE9 through the user's legacy code page (1252 here, while the ANSI one is UTF-8) with
+        // MB_COMPOSITE: e and a combining acute, as before the player's code page became UTF-8.
         {"TALB", Iso, L"Caf\u00e9", L"Cafe\u0301"},
         {"TIT2", Utf16Le, L"Caf\u00e9", L"Caf\u00e9"},
         {"TPE1", Utf16Be, L"Caf\u00e9", L"Caf\u00e9"},
@@ -194,9 +195,11 @@ TEST(TrackInfoDisplayTitle, FileNameFollowsTheLastSeparatorOfEitherKind)
         const char* path;
         const wchar_t* title;
     } cases[] = {
-        {"C:\\Music/mixed\\back.mp3", L"back.mp3"},    {"C:\\Music\\mixed/front.mp3", L"front.mp3"},
-        {"bare name.mp3", L"bare name.mp3"},           {"C:\\Music\\", L""},
-        {"C:\\Music\\caf\xE9.mp3", L"cafe\u0301.mp3"},
+        {"C:\\Music/mixed\\back.mp3", L"back.mp3"},
+        {"C:\\Music\\mixed/front.mp3", L"front.mp3"},
+        {"bare name.mp3", L"bare name.mp3"},
+        {"C:\\Music\\", L""},
+        {"C:\\Music\\caf\xC3\xA9.mp3", L"caf\u00E9.mp3"},  // the ANSI code page is UTF-8
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
