@@ -22,6 +22,19 @@ int64_t SkipId3v2(FILE* file)
     return 10 + size + (hasFooter ? 10 : 0);
 }
 
+// Ogg holds Vorbis or Opus: the first page's first packet names the codec, after the page header
+// and its table of segment sizes.
+bool IsOggOpus(FILE* file, int64_t pageStart)
+{
+    unsigned char header[27];
+    if (_fseeki64(file, pageStart, SEEK_SET) != 0 || fread(header, 1, sizeof header, file) != sizeof header) {
+        return false;
+    }
+    char codec[8];
+    return _fseeki64(file, header[26], SEEK_CUR) == 0 && fread(codec, 1, sizeof codec, file) == sizeof codec &&
+           memcmp(codec, "OpusHead", 8) == 0;
+}
+
 }  // namespace
 
 SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), start(start)
@@ -90,7 +103,9 @@ std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path)
 
     // mpg123 reads (and skips) the tag itself; the others see the file from their magic on.
     std::unique_ptr<AudioDecoder> decoder;
-    if (haveMagic && memcmp(magic, "OggS", 4) == 0)
+    if (haveMagic && memcmp(magic, "OggS", 4) == 0 && IsOggOpus(file.get(), audioStart))
+        decoder = OpenOpusDecoder(SourceFile(std::move(file), audioStart));
+    else if (haveMagic && memcmp(magic, "OggS", 4) == 0)
         decoder = OpenVorbisDecoder(SourceFile(std::move(file), audioStart));
     else if (haveMagic && memcmp(magic, "fLaC", 4) == 0)
         decoder = OpenFlacDecoder(SourceFile(std::move(file), audioStart));

@@ -1,4 +1,4 @@
-// Decoders that turn an mp3, ogg or flac file into interleaved 16-bit PCM, chosen by the file's content.
+// Decoders that turn an mp3, ogg (Vorbis or Opus) or flac file into interleaved 16-bit PCM, chosen by content.
 #pragma once
 
 #include <atomic>
@@ -78,5 +78,7 @@ std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioSta
 uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel);
 std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source);
 std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source);
+// Always 48 kHz; mono stays mono, anything with more channels is mixed to stereo.
+std::unique_ptr<AudioDecoder> OpenOpusDecoder(SourceFile source);
 
 }  // namespace audio

@@ -1,4 +1,4 @@
-// The playback engine: decodes mp3, ogg and flac files and plays them through waveOut.
+// The playback engine: decodes mp3, ogg, flac and opus files and plays them through waveOut.
 #pragma once
 
 #include <cstdint>
