@@ -52,6 +52,12 @@ public:
         rate = kOpusRate;
         const ogg_int64_t total = op_seekable(file) ? op_pcm_total(file, -1) : 0;
         totalFrames = total > 0 ? static_cast<uint64_t>(total) : 0;
+        // R128_TRACK_GAIN, in dB as Q7.8, comes on top of the header's output gain (which opusfile
+        // has applied already).
+        int q78 = 0;
+        if (const OpusTags* tags = op_tags(file, -1); tags != nullptr && opus_tags_get_track_gain(tags, &q78) == 0) {
+            NoteTrackGainDb(q78 / 256.0);
+        }
         return true;
     }
 
