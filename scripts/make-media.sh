@@ -75,6 +75,22 @@ lame --silent -b 128 "$work/1540.wav" "$out/tone-1540-id3.mp3"
 python3 "$here/write-id3.py" "$out/tone-1540-id3.mp3" --TIT2 "Tagged MP3" --TPE1 "Test Tones" \
   --APIC "$work/small-cover.png"
 
+# ReplayGain: copies of tones with track gain tags. Half the level (-6.02 dB) in each format's way
+# of telling it; +12 dB that a peak of 0.5 allows only twice of; values that are no gain at all.
+cp "$out/tone-770.flac" "$out/rg-770-half.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=-6.02 dB" --set-tag="REPLAYGAIN_TRACK_PEAK=0.500000" "$out/rg-770-half.flac"
+cp "$out/tone-660.ogg" "$out/rg-660-half.ogg"
+vorbiscomment -w -t "replaygain_track_gain=-6.02 dB" "$out/rg-660-half.ogg"
+cp "$out/tone-440.mp3" "$out/rg-440-half.mp3"
+python3 "$here/write-id3.py" "$out/rg-440-half.mp3" --TXXX "replaygain_track_gain=-6.02 dB"
+opusenc --quiet --comment R128_TRACK_GAIN=-1541 "$work/1760.wav" "$out/rg-1760-half.opus"
+cp "$out/tone-770.flac" "$out/rg-770-peak.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=+12.00 dB" --set-tag="REPLAYGAIN_TRACK_PEAK=0.5" "$out/rg-770-peak.flac"
+cp "$out/tone-660.ogg" "$out/rg-660-garbage.ogg"
+vorbiscomment -w -t "REPLAYGAIN_TRACK_GAIN=nan dB" -t "REPLAYGAIN_TRACK_PEAK=0,5" "$out/rg-660-garbage.ogg"
+cp "$out/tone-770.flac" "$out/rg-770-huge.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=+900 dB" --set-tag="REPLAYGAIN_TRACK_PEAK=1e-9" "$out/rg-770-huge.flac"
+
 # Four 0.75 s steps of 500, 600, 700 and 800 Hz: what the capture hears after a seek tells
 # where the seek landed.
 for f in 500 600 700 800; do tone "$work/step-$f.wav" 44100 2 16 0.75 "$f"; done
@@ -97,6 +113,9 @@ flac -s -f -o "$out/gapless-a.flac" "$work/sweep-a.wav"
 flac -s -f -o "$out/gapless-b.flac" "$work/sweep-b.wav"
 lame --silent -b 192 "$work/sweep-a.wav" "$out/gapless-a.mp3"
 lame --silent -b 192 "$work/sweep-b.wav" "$out/gapless-b.mp3"
+# The second half at half the level by its tags: the gain must change at its first sample.
+cp "$out/gapless-b.flac" "$out/gapless-b-half.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=-6.02 dB" "$out/gapless-b-half.flac"
 # The same sweep made at 48 kHz for Opus, cut inside one of its 20 ms frames.
 sox -n -r 48000 -c 2 -b 16 "$work/sweep48.wav" synth 2.5 sine 300-3000 vol 0.5
 sox -D "$work/sweep48.wav" "$work/sweep48-a.wav" trim 0 58011s

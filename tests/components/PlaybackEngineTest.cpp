@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -442,6 +443,74 @@ INSTANTIATE_TEST_SUITE_P(PlaybackEngine, GaplessTest,
                          [](const testing::TestParamInfo<GaplessCase>& info) {
                              return std::string(strchr(info.param.first, '.') + 1);
                          });
+
+struct GainCase {
+    const char* file;
+    int rate, channels, tone;
+    double amplitude;  // each tone is made at 0.5
+};
+
+class ReplayGainTest : public PlaybackEngineTest, public testing::WithParamInterface<GainCase> {};
+
+// The track gain of the tags is heard from the file's first sample on, never past what its peak
+// allows; a gain that is no sane number is ignored.
+TEST_P(ReplayGainTest, TrackGainScalesTheToneFromItsFirstSample)
+{
+    const GainCase& c = GetParam();
+    ASSERT_TRUE(Start(c.file));
+    const CaptureFormat capture = {c.rate, c.channels};
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + capture.BytesFor(600), 30000));
+    const auto heard = ReadCapture(capture, captureStart, captureStart + capture.BytesFor(600));
+    const auto settled = std::vector<float>(heard.begin() + c.rate / 10, heard.end());
+    EXPECT_NEAR(ToneAmplitude(settled, c.rate, c.tone), c.amplitude, c.amplitude * 0.08);
+
+    // The first 10 ms of the tone are no louder than the rest: no ramp down from the full level.
+    const auto first = std::find_if(heard.begin(), heard.end(), [](float s) { return std::fabs(s) > 0.02f; });
+    ASSERT_GT(heard.end() - first, c.rate / 100);
+    float peak = 0;
+    for (auto s = first; s != first + c.rate / 100; ++s) peak = std::max(peak, std::fabs(*s));
+    EXPECT_LT(peak, c.amplitude * 1.15 + 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlaybackEngine, ReplayGainTest,
+                         testing::Values(GainCase{"rg-770-half.flac", 44100, 2, 770, 0.25},
+                                         GainCase{"rg-660-half.ogg", 48000, 2, 660, 0.25},
+                                         GainCase{"rg-440-half.mp3", 44100, 2, 440, 0.25},
+                                         GainCase{"rg-1760-half.opus", 48000, 2, 1760, 0.25},
+                                         GainCase{"rg-770-peak.flac", 44100, 2, 770, 1.0},
+                                         GainCase{"rg-660-garbage.ogg", 48000, 2, 660, 0.5},
+                                         GainCase{"rg-770-huge.flac", 44100, 2, 770, 0.5},
+                                         GainCase{"tone-770.flac", 44100, 2, 770, 0.5}),
+                         [](const testing::TestParamInfo<GainCase>& info) {
+                             std::string name = info.param.file;
+                             for (char& ch : name) ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+// A follower on the same device gets its own gain at its first sample: the sweep's second half,
+// tagged at half the level, is heard scaled exactly from where it begins.
+TEST_F(PlaybackEngineTest, AFollowerTakesItsOwnReplayGainAtItsFirstSample)
+{
+    const std::vector<int16_t> whole = ReadSamples(MediaPath("gapless-whole.raw"));
+    ASSERT_TRUE(Start("gapless-a.flac"));
+    ASSERT_TRUE(WaitForEnd(30000));
+    ASSERT_TRUE(Start("gapless-b-half.flac"));
+    ASSERT_TRUE(WaitForEnd(30000));
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(3000), 30000));
+
+    const std::vector<int16_t> heard = ReadSamples(CapturePath(), captureStart);
+    const auto start = std::search(heard.begin(), heard.end(), whole.begin(), whole.begin() + 1024);
+    ASSERT_NE(start, heard.end()) << "the sweep's start was not heard";
+    ASSERT_GE(static_cast<size_t>(heard.end() - start), whole.size());
+    const size_t cut = 53311 * 2;  // where make-media.sh cut the sweep, in samples
+    const int64_t gain = std::lround(std::pow(10.0, -6.02 / 20) * 65536);
+    EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + cut, start));
+    size_t differ = whole.size();
+    for (size_t i = cut; i < whole.size() && differ == whole.size(); ++i) {
+        if (start[i] != static_cast<int16_t>((whole[i] * gain + 0x8000) >> 16)) differ = i;
+    }
+    EXPECT_EQ(differ, whole.size()) << "differs from sample " << differ - cut << " of the second half";
+}
 
 // A 48 kHz file after a 44.1 kHz one cannot follow on its device: it gets one of its own rate and
 // is heard whole. It replaces the first as any start does, so the part of the first's last
