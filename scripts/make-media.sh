@@ -98,6 +98,7 @@ sox "$work"/step-{500,600,700,800}.wav "$work/steps.wav"
 lame --silent -V 2 "$work/steps.wav" "$out/steps.mp3"
 oggenc -Q -q 4 -o "$out/steps.ogg" "$work/steps.wav"
 flac -s -f -o "$out/steps.flac" "$work/steps.wav"
+opusenc --quiet "$work/steps.wav" "$out/steps.opus"
 
 # An hour, two minutes and 3.4 seconds of silence at 8 kHz: long, yet small and quick to make.
 head -c $(( 8000 * 37234 / 10 * 2 )) /dev/zero | flac -s -f --force-raw-format --endian=little --sign=signed \

@@ -237,21 +237,24 @@ class SeekTest : public PlaybackEngineTest, public testing::WithParamInterface<c
 TEST_P(SeekTest, LandsWhereAsked)
 {
     ASSERT_TRUE(Start(GetParam()));
-    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(100), 30000));
+    // 44.1 kHz, but 48 kHz for Opus.
+    const CaptureFormat format = {engine.ActiveSound->GetStreamSource()->GetStreamFormat().sampleRate, 2};
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + format.BytesFor(100), 30000));
     const uint64_t seekedAt = CaptureSize();
     EXPECT_TRUE(engine.Seek(0.85f));
     EXPECT_NEAR(engine.GetPlayPos(), 0.85f, 0.06f);
     ASSERT_TRUE(WaitForEnd(20000));
-    ASSERT_TRUE(WaitForCaptureSize(seekedAt + kCdStereo.BytesFor(1500), 30000));
+    ASSERT_TRUE(WaitForCaptureSize(seekedAt + format.BytesFor(1500), 30000));
 
-    const auto track = ToneTrack(ReadCapture(kCdStereo, seekedAt), 44100, {500, 600, 700, 800}, 10);
+    const auto track = ToneTrack(ReadCapture(format, seekedAt), format.rate, {500, 600, 700, 800}, 10);
     const auto lastStep = std::find(track.begin(), track.end(), 800);
     EXPECT_EQ(std::count(track.begin(), track.end(), 600) + std::count(track.begin(), track.end(), 700), 0);
     EXPECT_EQ(std::count(lastStep, track.end(), 500), 0) << "the first step came back after the seek";
     EXPECT_NEAR(std::count(lastStep, track.end(), 800) * 10, 450, 30);
 }
 
-INSTANTIATE_TEST_SUITE_P(PlaybackEngine, SeekTest, testing::Values("steps.mp3", "steps.ogg", "steps.flac"),
+INSTANTIATE_TEST_SUITE_P(PlaybackEngine, SeekTest,
+                         testing::Values("steps.mp3", "steps.ogg", "steps.flac", "steps.opus"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param + 6); });
 
 TEST_F(PlaybackEngineTest, EndsAfterEverySamplePlayedOnceAndCanBeSentBack)
