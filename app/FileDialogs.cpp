@@ -66,7 +66,7 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
     } else {
         options |= FOS_ALLOWMULTISELECT | FOS_FILEMUSTEXIST;
         const COMDLG_FILTERSPEC filters[] = {
-            {L"Music and playlists", L"*.mp3;*.ogg;*.flac;*.m3u;*.m3u8;*.pls"},
+            {L"Music and playlists", L"*.mp3;*.ogg;*.flac;*.opus;*.m3u;*.m3u8;*.pls"},
             {L"All files", L"*.*"},
         };
         dialog->SetFileTypes(ARRAYSIZE(filters), filters);

@@ -148,6 +148,7 @@ void InitializeWindow(HWND window)
     scanner->AddFilter("mp3");
     scanner->AddFilter("ogg");
     scanner->AddFilter("flac");
+    scanner->AddFilter("opus");
     SetTimer(window, kPlaybackTimerId, kPlaybackTimerMs, PlaybackTimerProc);
     CreateBackBuffer(window);  // windowDC: every drawing of the window goes there first
 }

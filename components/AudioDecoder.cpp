@@ -1,6 +1,8 @@
 // Picks the decoder for a file by its first bytes and holds what all decoders share.
 #include "components/AudioDecoder.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace audio {
@@ -22,7 +24,94 @@ int64_t SkipId3v2(FILE* file)
     return 10 + size + (hasFooter ? 10 : 0);
 }
 
+// Ogg holds Vorbis or Opus: the first page's first packet names the codec, after the page header
+// and its table of segment sizes.
+bool IsOggOpus(FILE* file, int64_t pageStart)
+{
+    unsigned char header[27];
+    if (_fseeki64(file, pageStart, SEEK_SET) != 0 || fread(header, 1, sizeof header, file) != sizeof header) {
+        return false;
+    }
+    char codec[8];
+    return _fseeki64(file, header[26], SEEK_CUR) == 0 && fread(codec, 1, sizeof codec, file) == sizeof codec &&
+           memcmp(codec, "OpusHead", 8) == 0;
+}
+
+// Gains beyond these are no real master's, and a peak beyond 8 times full scale neither.
+constexpr double kMinGainDb = -60.0;
+constexpr double kMaxGainDb = 24.0;
+constexpr double kMaxPeak = 8.0;
+
+// A tag's figure: "-6.50 dB", "+3 dB", "0.988". Digits with one point only: strtod would take
+// "nan", "inf", hexadecimal and the locale's decimal comma.
+bool ParseGainFigure(const char* text, size_t length, double& figure)
+{
+    size_t at = 0;
+    while (at < length && text[at] == ' ') ++at;
+    const bool negative = at < length && text[at] == '-';
+    if (at < length && (text[at] == '-' || text[at] == '+')) ++at;
+    double value = 0, scale = 1;
+    int digits = 0;
+    bool point = false;
+    for (; at < length; ++at) {
+        const char c = text[at];
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9' && digits < 12) {
+            ++digits;
+            if (point) scale /= 10;
+            value = point ? value + (c - '0') * scale : value * 10 + (c - '0');
+        } else {
+            break;
+        }
+    }
+    while (at < length && text[at] == ' ') ++at;
+    if (at + 2 <= length && _strnicmp(text + at, "dB", 2) == 0) at += 2;
+    while (at < length && text[at] == ' ') ++at;
+    if (digits == 0 || at != length) return false;
+    figure = negative ? -value : value;
+    return true;
+}
+
+bool NameIs(const char* name, size_t length, const char* expected)
+{
+    return length == strlen(expected) && _strnicmp(name, expected, length) == 0;
+}
+
 }  // namespace
+
+double AudioDecoder::TrackGain() const
+{
+    if (!hasTrackGain) return 1.0;
+    const double gain = std::pow(10.0, trackGainDb / 20.0);
+    return trackPeak > 0 ? std::min(gain, 1.0 / trackPeak) : gain;
+}
+
+void AudioDecoder::NoteGainTag(const char* name, size_t nameLength, const char* value, size_t valueLength)
+{
+    double figure = 0;
+    if (NameIs(name, nameLength, "REPLAYGAIN_TRACK_GAIN")) {
+        if (ParseGainFigure(value, valueLength, figure)) NoteTrackGainDb(figure);
+    } else if (NameIs(name, nameLength, "REPLAYGAIN_TRACK_PEAK")) {
+        if (!ParseGainFigure(value, valueLength, figure) || figure <= 0 || figure > kMaxPeak) return;
+        trackPeak = figure;
+    }
+}
+
+void AudioDecoder::NoteTrackGainDb(double db)
+{
+    if (db < kMinGainDb || db > kMaxGainDb) return;
+    trackGainDb = db;
+    hasTrackGain = true;
+}
+
+void AudioDecoder::NoteGainComment(const char* comment, size_t length)
+{
+    const char* equals = static_cast<const char*>(memchr(comment, '=', length));
+    if (equals == nullptr) return;
+    const size_t nameLength = static_cast<size_t>(equals - comment);
+    NoteGainTag(comment, nameLength, equals + 1, length - nameLength - 1);
+}
 
 SourceFile::SourceFile(FilePtr file, int64_t start) : file(std::move(file)), start(start)
 {
@@ -90,7 +179,9 @@ std::unique_ptr<AudioDecoder> OpenAudioDecoder(const char* path)
 
     // mpg123 reads (and skips) the tag itself; the others see the file from their magic on.
     std::unique_ptr<AudioDecoder> decoder;
-    if (haveMagic && memcmp(magic, "OggS", 4) == 0)
+    if (haveMagic && memcmp(magic, "OggS", 4) == 0 && IsOggOpus(file.get(), audioStart))
+        decoder = OpenOpusDecoder(SourceFile(std::move(file), audioStart));
+    else if (haveMagic && memcmp(magic, "OggS", 4) == 0)
         decoder = OpenVorbisDecoder(SourceFile(std::move(file), audioStart));
     else if (haveMagic && memcmp(magic, "fLaC", 4) == 0)
         decoder = OpenFlacDecoder(SourceFile(std::move(file), audioStart));

@@ -1,4 +1,4 @@
-// Decoders that turn an mp3, ogg or flac file into interleaved 16-bit PCM, chosen by the file's content.
+// Decoders that turn an mp3, ogg (Vorbis or Opus) or flac file into interleaved 16-bit PCM, chosen by content.
 #pragma once
 
 #include <atomic>
@@ -41,6 +41,9 @@ public:
     // False when TotalFrames is only an estimate (an mp3 without an info header): counting every
     // frame (CountMp3Frames) then gives the exact length.
     bool LengthExact() const { return lengthExact; }
+    // The factor the track's ReplayGain tags ask for, cut to what its peak allows without
+    // clipping; 1 when the file has no gain tag, or one that is no plain number of sane size.
+    double TrackGain() const;
 
     // Decodes up to maxFrames frames into out (Channels() samples each). Returns fewer only at
     // the end of the stream or when decoding failed; 0 means nothing more will come.
@@ -52,10 +55,21 @@ protected:
     // Decodes at least one frame unless the stream is over; may return less than maxFrames.
     virtual size_t ReadSome(int16_t* out, size_t maxFrames) = 0;
 
+    // Notes a tag if it is REPLAYGAIN_TRACK_GAIN or _PEAK (any case); others are ignored. The
+    // texts need no terminator.
+    void NoteGainTag(const char* name, size_t nameLength, const char* value, size_t valueLength);
+    // The same for a Vorbis comment, "NAME=value".
+    void NoteGainComment(const char* comment, size_t length);
+    // A gain out of the range of real masters is ignored.
+    void NoteTrackGainDb(double db);
+
     int channels = 0;
     int rate = 0;
     uint64_t totalFrames = 0;
     bool lengthExact = true;
+    bool hasTrackGain = false;
+    double trackGainDb = 0;
+    double trackPeak = 0;  // 1.0 is full scale; 0 when the tags do not tell
 };
 
 // The formats this engine plays: mono or stereo, 8 to 384 kHz. Anything else a header claims is
@@ -78,5 +92,7 @@ std::unique_ptr<AudioDecoder> OpenMp3Decoder(SourceFile source, int64_t audioSta
 uint64_t CountMp3Frames(const char* path, const std::atomic<bool>& cancel);
 std::unique_ptr<AudioDecoder> OpenVorbisDecoder(SourceFile source);
 std::unique_ptr<AudioDecoder> OpenFlacDecoder(SourceFile source);
+// Always 48 kHz; mono stays mono, anything with more channels is mixed to stereo.
+std::unique_ptr<AudioDecoder> OpenOpusDecoder(SourceFile source);
 
 }  // namespace audio

@@ -24,6 +24,7 @@ public:
         decoder = FLAC__stream_decoder_new();
         if (decoder == nullptr) return false;
         FLAC__stream_decoder_set_md5_checking(decoder, false);
+        FLAC__stream_decoder_set_metadata_respond(decoder, FLAC__METADATA_TYPE_VORBIS_COMMENT);  // for ReplayGain
         const auto status =
             FLAC__stream_decoder_init_stream(decoder, ReadCallback, SeekCallback, TellCallback, LengthCallback,
                                              EofCallback, WriteCallback, MetadataCallback, ErrorCallback, this);
@@ -134,8 +135,17 @@ private:
 
     static void MetadataCallback(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* metadata, void* data)
     {
-        if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO) return;
         FlacDecoder* self = Self(data);
+        if (metadata->type == FLAC__METADATA_TYPE_VORBIS_COMMENT) {
+            const auto& comments = metadata->data.vorbis_comment;
+            for (FLAC__uint32 i = 0; i < comments.num_comments; ++i) {
+                const auto& entry = comments.comments[i];
+                if (entry.entry != nullptr)
+                    self->NoteGainComment(reinterpret_cast<const char*>(entry.entry), entry.length);
+            }
+            return;
+        }
+        if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO) return;
         const auto& info = metadata->data.stream_info;
         self->channels = static_cast<int>(info.channels);
         self->rate = static_cast<int>(info.sample_rate);

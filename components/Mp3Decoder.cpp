@@ -6,6 +6,8 @@
 
 #include <mpg123.h>
 
+#include <cstring>
+
 namespace audio {
 
 namespace {
@@ -37,7 +39,12 @@ public:
         }
     }
 
-    bool Open() { return OpenHandle(MPG123_NO_PEEK_END | MPG123_FORCE_SEEKABLE) && ReadFormat(); }
+    bool Open()
+    {
+        if (!OpenHandle(MPG123_NO_PEEK_END | MPG123_FORCE_SEEKABLE) || !ReadFormat()) return false;
+        ReadGainFrames();
+        return true;
+    }
 
     // The length a full pass over the frames gives, for files without an info header.
     uint64_t CountFrames()
@@ -120,6 +127,20 @@ private:
             totalFrames = static_cast<uint64_t>(static_cast<double>(bytes) * 8.0 / (info.bitrate * 1000.0) * rate);
         }
         return true;
+    }
+
+    // ReplayGain comes in TXXX frames, which mpg123 has read with the tag by the time the format
+    // is known.
+    void ReadGainFrames()
+    {
+        mpg123_id3v2* tag = nullptr;
+        if (mpg123_id3(handle, nullptr, &tag) != MPG123_OK || tag == nullptr || tag->extra == nullptr) return;
+        for (size_t i = 0; i < tag->extras; ++i) {
+            const mpg123_string& name = tag->extra[i].description;
+            const mpg123_string& value = tag->extra[i].text;
+            if (name.p == nullptr || value.p == nullptr) continue;
+            NoteGainTag(name.p, strnlen(name.p, name.fill), value.p, strnlen(value.p, value.fill));
+        }
     }
 
     // An info header written before the file was cut short claims more frames than the file can

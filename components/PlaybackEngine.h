@@ -1,4 +1,4 @@
-// The playback engine: decodes mp3, ogg and flac files and plays them through waveOut.
+// The playback engine: decodes mp3, ogg, flac and opus files and plays them through waveOut.
 #pragma once
 
 #include <cstdint>
@@ -73,7 +73,8 @@ public:
     bool Pause(bool pause);
     bool Seek(float fraction);
     // The player's own level, 0 to 100 (100 at first): it scales the samples of every sound from
-    // the next buffer on, on a curve that the ear hears as even steps. At 100 nothing is scaled.
+    // the next buffer on, on a curve that the ear hears as even steps. At 100 nothing is scaled
+    // but by a file's own track gain (its ReplayGain tags), which applies before the level.
     void SetVolume(int percent);
     int Volume() const;
     // Fraction of the active sound's length heard so far, 0 without a sound.

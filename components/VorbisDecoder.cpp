@@ -51,6 +51,12 @@ public:
         rate = static_cast<int>(info->rate);
         const ogg_int64_t total = ov_seekable(&file) ? ov_pcm_total(&file, -1) : 0;
         totalFrames = total > 0 ? static_cast<uint64_t>(total) : 0;
+        if (const vorbis_comment* comments = ov_comment(&file, -1)) {
+            for (int i = 0; i < comments->comments; ++i) {
+                if (comments->user_comments[i] == nullptr || comments->comment_lengths[i] < 0) continue;
+                NoteGainComment(comments->user_comments[i], static_cast<size_t>(comments->comment_lengths[i]));
+            }
+        }
         return true;
     }
 

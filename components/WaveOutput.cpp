@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 
 namespace audio {
@@ -40,6 +41,10 @@ PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder, uint64_t
     const size_t frames = decoder->Read(head.data(), head.size() / decoder->Channels());
     if (frames == 0) return primed;
     head.resize(frames * decoder->Channels());
+    const double gain = decoder->TrackGain();
+    if (std::isfinite(gain) && gain > 0) {
+        primed.gain = static_cast<uint32_t>(std::lround(std::min(gain, 64.0) * WaveOutput::kUnityGain));
+    }
     primed.head = std::move(head);
     primed.decoder = std::move(decoder);
     primed.firstFrame = firstFrame;
@@ -49,7 +54,7 @@ PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder, uint64_t
 WaveOutput::WaveOutput(PrimedSource source)
     : channels(source.Channels()), rate(source.Rate()), framesPerBuffer(FramesPerBuffer(source.Rate())),
       decoder(std::move(source.decoder)), head(std::move(source.head)), baseFrame(source.firstFrame),
-      lastHeard(source.firstFrame)
+      lastHeard(source.firstFrame), sourceGain(source.gain)
 {
 }
 
@@ -188,7 +193,7 @@ size_t WaveOutput::ReadSource(int16_t* out, size_t maxFrames)
 void WaveOutput::ApplyGain(int16_t* samples, size_t frames)
 {
     const uint32_t target = targetGain.load();
-    if (frames == 0 || (target == kUnityGain && appliedGain == kUnityGain)) return;
+    if (frames == 0 || (target == kUnityGain && appliedGain == kUnityGain && sourceGain == kUnityGain)) return;
     // A change is ramped over its first 10 ms: long enough not to click, short enough to be heard
     // at once.
     const int64_t from = appliedGain;
@@ -196,7 +201,8 @@ void WaveOutput::ApplyGain(int16_t* samples, size_t frames)
     const int64_t rampFrames = std::max(1, rate / 100);
     for (size_t frame = 0; frame < frames; ++frame) {
         const int64_t done = std::min(static_cast<int64_t>(frame) + 1, rampFrames);
-        const int64_t gain = from + step * done / rampFrames;
+        const int64_t volume = from + step * done / rampFrames;
+        const int64_t gain = (volume * sourceGain + 0x8000) >> 16;
         for (int channel = 0; channel < channels; ++channel, ++samples) {
             const int64_t scaled = (*samples * gain + 0x8000) >> 16;
             *samples = static_cast<int16_t>(std::clamp<int64_t>(scaled, INT16_MIN, INT16_MAX));
@@ -266,6 +272,7 @@ bool WaveOutput::ContinueWith(PrimedSource& next)
     writtenFrames = 0;
     decoder = std::move(next.decoder);
     head = std::move(next.head);
+    sourceGain = next.gain;  // the last buffer of the one before is queued already
     headUsed = 0;
     sourceEnded = false;
     ended = false;

@@ -38,6 +38,8 @@ struct PrimedSource {
     std::unique_ptr<AudioDecoder> decoder;
     std::vector<int16_t> head;
     uint64_t firstFrame = 0;  // the frame of the source that head begins with
+    // The track's own gain from its tags, in the units of WaveOutput::kUnityGain.
+    uint32_t gain = 1u << 16;
 
     // Null decoder when the source yields no audio or has a format no device is asked to play.
     // From firstFrame on when it is not 0: a decoder that cannot seek there yields nothing.
@@ -87,7 +89,9 @@ public:
     int Channels() const { return channels; }
     int Rate() const { return rate; }
     // Scales the samples queued from now on by gain / kUnityGain, ramped across the first buffer
-    // so a change makes no click. At kUnityGain the samples reach the device untouched.
+    // so a change makes no click. The source's own gain multiplies with it, unramped: it holds
+    // from the source's first sample. With both at kUnityGain the samples reach the device
+    // untouched.
     void SetGain(uint32_t gain) { targetGain = gain; }
 
     static constexpr int kEndLeadMs = 250;
@@ -147,6 +151,7 @@ private:
     std::atomic<uint64_t> lastHeard{0};
     std::atomic<uint32_t> targetGain{kUnityGain};
     uint32_t appliedGain = kUnityGain;  // the gain the last queued sample got; output thread
+    uint32_t sourceGain = kUnityGain;   // the current source's PrimedSource::gain; under lock
     // Seeks asked for (counted) and the latest target; the output thread applies them.
     std::atomic<uint64_t> seekTarget{0};
     std::atomic<unsigned> seeksAsked{0};

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds, for the architecture given (i686 by default), the static libraries Lumetra links
-# (id3lib, TagLib, mpg123, libogg, libvorbis, libFLAC, GoogleTest) from Debian's source packages into
+# (id3lib, TagLib, mpg123, libogg, libvorbis, libFLAC, libopus, opusfile, GoogleTest) from Debian's source packages into
 # a cache outside the clone, keyed by the architecture and a hash of this recipe and of our patches.
 # Prints the prefix on its last line. A finished prefix is reused as it is.
 set -Eeuo pipefail
@@ -70,6 +70,16 @@ step "libvorbis"
 fetch libvorbis; unpack libvorbis "$work/vorbis"
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig autotools_build "$work/vorbis" \
   --disable-docs --disable-examples --disable-oggtest --with-ogg="$prefix"
+
+step "opus"
+# Its configure adds _FORTIFY_SOURCE=2 by itself, and MinGW then cannot link __memcpy_chk.
+fetch opus; unpack opus "$work/opus"
+autotools_build "$work/opus" CPPFLAGS=-D_FORTIFY_SOURCE=0 --disable-doc --disable-extra-programs
+
+step "opusfile"
+# Without http there is no OpenSSL to build: the player only opens local files.
+fetch opusfile; unpack opusfile "$work/opusfile"
+PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig autotools_build "$work/opusfile" --disable-http --disable-doc --disable-examples
 
 step "flac"
 fetch flac; unpack flac "$work/flac"

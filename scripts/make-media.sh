@@ -55,6 +55,12 @@ oggenc -Q -q 4 -o "$out/tone-1100-mono.ogg" "$work/1100.wav"
 tone "$work/1210.wav" 32000 1 16 1 1210
 flac -s -f -o "$out/tone-1210-mono.flac" "$work/1210.wav"
 
+# Opus always decodes at 48 kHz; fed at 48 kHz, its length in samples is the tone's.
+tone "$work/1760.wav" 48000 2 16 3 1760
+opusenc --quiet "$work/1760.wav" "$out/tone-1760.opus"
+tone "$work/1870.wav" 48000 1 16 1 1870
+opusenc --quiet "$work/1870.wav" "$out/tone-1870-mono.opus"
+
 # Content decides the decoder, not the name.
 tone "$work/1320.wav" 44100 2 16 1 1320
 oggenc -Q -q 4 -o "$out/ogg-1320.mp3" "$work/1320.wav"
@@ -69,6 +75,22 @@ lame --silent -b 128 "$work/1540.wav" "$out/tone-1540-id3.mp3"
 python3 "$here/write-id3.py" "$out/tone-1540-id3.mp3" --TIT2 "Tagged MP3" --TPE1 "Test Tones" \
   --APIC "$work/small-cover.png"
 
+# ReplayGain: copies of tones with track gain tags. Half the level (-6.02 dB) in each format's way
+# of telling it; +12 dB that a peak of 0.5 allows only twice of; values that are no gain at all.
+cp "$out/tone-770.flac" "$out/rg-770-half.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=-6.02 dB" --set-tag="REPLAYGAIN_TRACK_PEAK=0.500000" "$out/rg-770-half.flac"
+cp "$out/tone-660.ogg" "$out/rg-660-half.ogg"
+vorbiscomment -w -t "replaygain_track_gain=-6.02 dB" "$out/rg-660-half.ogg"
+cp "$out/tone-440.mp3" "$out/rg-440-half.mp3"
+python3 "$here/write-id3.py" "$out/rg-440-half.mp3" --TXXX "replaygain_track_gain=-6.02 dB"
+opusenc --quiet --comment R128_TRACK_GAIN=-1541 "$work/1760.wav" "$out/rg-1760-half.opus"
+cp "$out/tone-770.flac" "$out/rg-770-peak.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=+12.00 dB" --set-tag="REPLAYGAIN_TRACK_PEAK=0.5" "$out/rg-770-peak.flac"
+cp "$out/tone-660.ogg" "$out/rg-660-garbage.ogg"
+vorbiscomment -w -t "REPLAYGAIN_TRACK_GAIN=nan dB" -t "REPLAYGAIN_TRACK_PEAK=0,5" "$out/rg-660-garbage.ogg"
+cp "$out/tone-770.flac" "$out/rg-770-huge.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=+900 dB" --set-tag="REPLAYGAIN_TRACK_PEAK=1e-9" "$out/rg-770-huge.flac"
+
 # Four 0.75 s steps of 500, 600, 700 and 800 Hz: what the capture hears after a seek tells
 # where the seek landed.
 for f in 500 600 700 800; do tone "$work/step-$f.wav" 44100 2 16 0.75 "$f"; done
@@ -76,6 +98,7 @@ sox "$work"/step-{500,600,700,800}.wav "$work/steps.wav"
 lame --silent -V 2 "$work/steps.wav" "$out/steps.mp3"
 oggenc -Q -q 4 -o "$out/steps.ogg" "$work/steps.wav"
 flac -s -f -o "$out/steps.flac" "$work/steps.wav"
+opusenc --quiet "$work/steps.wav" "$out/steps.opus"
 
 # An hour, two minutes and 3.4 seconds of silence at 8 kHz: long, yet small and quick to make.
 head -c $(( 8000 * 37234 / 10 * 2 )) /dev/zero | flac -s -f --force-raw-format --endian=little --sign=signed \
@@ -91,6 +114,15 @@ flac -s -f -o "$out/gapless-a.flac" "$work/sweep-a.wav"
 flac -s -f -o "$out/gapless-b.flac" "$work/sweep-b.wav"
 lame --silent -b 192 "$work/sweep-a.wav" "$out/gapless-a.mp3"
 lame --silent -b 192 "$work/sweep-b.wav" "$out/gapless-b.mp3"
+# The second half at half the level by its tags: the gain must change at its first sample.
+cp "$out/gapless-b.flac" "$out/gapless-b-half.flac"
+metaflac --set-tag="REPLAYGAIN_TRACK_GAIN=-6.02 dB" "$out/gapless-b-half.flac"
+# The same sweep made at 48 kHz for Opus, cut inside one of its 20 ms frames.
+sox -n -r 48000 -c 2 -b 16 "$work/sweep48.wav" synth 2.5 sine 300-3000 vol 0.5
+sox -D "$work/sweep48.wav" "$work/sweep48-a.wav" trim 0 58011s
+sox -D "$work/sweep48.wav" "$work/sweep48-b.wav" trim 58011s
+opusenc --quiet "$work/sweep48-a.wav" "$out/gapless-a.opus"
+opusenc --quiet "$work/sweep48-b.wav" "$out/gapless-b.opus"
 
 # Two hours of silence without an info header (so only a pass over every frame tells its length):
 # a minute encoded once and its frames repeated, which makes a long file in no time.
@@ -103,10 +135,16 @@ for _ in $(seq 120); do cat "$work/minute.mp3"; done > "$out/silence-2h.mp3"
 cut_file "$out/tone-440.mp3" "$out/truncated.mp3" 300     # less than the first frame
 cut_file "$out/tone-660.ogg" "$out/truncated.ogg" 100     # the headers are incomplete
 cut_file "$out/tone-770.flac" "$out/truncated.flac" 60    # stream info, but no audio frame
+cut_file "$out/tone-1760.opus" "$out/truncated.opus" 100  # the comment header is incomplete
 # Cut in the middle, yet with whole frames (pages) of audio before the cut.
 cut_file "$out/tone-440.mp3" "$out/cut-440.mp3" $(( $(stat -c %s "$out/tone-440.mp3") / 2 ))
 cut_file "$out/tone-660.ogg" "$out/cut-660.ogg" $(( $(stat -c %s "$out/tone-660.ogg") * 2 / 3 ))
 cut_file "$out/tone-770.flac" "$out/cut-770.flac" $(( $(stat -c %s "$out/tone-770.flac") / 2 ))
+cut_file "$out/tone-1760.opus" "$out/cut-1760.opus" $(( $(stat -c %s "$out/tone-1760.opus") * 2 / 3 ))
+# Noise over a stretch of the middle pages: their checksums fail, the pages around them still play.
+cp "$out/tone-1760.opus" "$out/garbled-1760.opus"
+python3 -c 'import random, sys; r = random.Random(20261208); sys.stdout.buffer.write(bytes(r.randrange(256) for _ in range(8192)))' \
+  | dd of="$out/garbled-1760.opus" bs=1 seek=$(( $(stat -c %s "$out/tone-1760.opus") / 3 )) conv=notrunc status=none
 python3 -c 'import random, sys; r = random.Random(20240607); sys.stdout.buffer.write(bytes(r.randrange(256) for _ in range(32768)))' \
   > "$out/random.mp3"
 printf 'This is a text file with an mp3 name.\nIt holds no audio at all.\n%.0s' {1..40} > "$out/text.mp3"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Generates the ogg and flac test files whose tags are Vorbis comments, with FLAC PICTURE blocks
+# Generates the ogg, opus and flac test files whose tags are Vorbis comments, with FLAC PICTURE blocks
 # and an Ogg METADATA_BLOCK_PICTURE cover, into the folder given as the only argument.
 set -Eeuo pipefail
 
@@ -32,6 +32,12 @@ PY
 oggenc -Q -q 2 -t "Ночной город" -a "東京の夜" -l "Café Nights" -d "2021-05-03" \
   -c "LABEL=Северный Label" -c "COPYRIGHT=(C) 2021 Owner" -c "METADATA_BLOCK_PICTURE=$picture" \
   -o "$out/tags-comments.ogg" "$work/tone.wav"
+
+# Opus keeps the cover the same way, written by opusenc itself.
+sox -n -r 48000 -c 2 -b 16 "$work/tone48.wav" synth 0.5 sine 1760 vol 0.5
+opusenc --quiet --title "Ночной город" --artist "東京の夜" --album "Café Nights" --date "2021-05-03" \
+  --comment "ORGANIZATION=Северный Label" --comment "COPYRIGHT=(C) 2021 Owner" --picture "3||||$work/red.png" \
+  "$work/tone48.wav" "$out/tags-comments.opus"
 
 # Both kinds: an ID3v2.3 tag in front that has a title only, comments with a title and an artist.
 flac -s -f -T "TITLE=Comment Title" -T "ARTIST=Comment Artist" -T "PUBLISHER=Comment Label" \

@@ -18,7 +18,7 @@ PACKAGES=(
   # running and testing under 64-bit Wine on a private X display
   wine wine64 xvfb x11-utils imagemagick
   # test media and theme artwork
-  sox lame vorbis-tools flac librsvg2-bin icoutils python3 fonts-dejavu-core
+  sox lame vorbis-tools flac opus-tools librsvg2-bin icoutils python3 fonts-dejavu-core
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Puts an ID3v2.3 tag (text frames and an optional front-cover picture) in front of an mp3 file.
 
-Usage: write-id3.py FILE [--TIT2 text] [--TPE1 text] ... [--APIC picture.png]
+Usage: write-id3.py FILE [--TIT2 text] [--TPE1 text] ... [--TXXX description=text]... [--APIC picture.png]
 Any ID3v2 tag already at the start of FILE is replaced. Standard library only.
 """
 import argparse
@@ -52,6 +52,7 @@ def main():
     parser.add_argument("file")
     for frame_id in TEXT_FRAMES:
         parser.add_argument("--" + frame_id)
+    parser.add_argument("--TXXX", action="append", default=[], metavar="DESCRIPTION=TEXT")
     parser.add_argument("--APIC", metavar="PICTURE")
     parser.add_argument("--padding", type=int, default=256)
     args = parser.parse_args()
@@ -61,6 +62,10 @@ def main():
         value = getattr(args, frame_id)
         if value is not None:
             frames += frame(frame_id, text_body(value))
+    for pair in args.TXXX:
+        description, _, value = pair.partition("=")
+        # One encoding byte for both strings, the description terminated.
+        frames += frame("TXXX", b"\x00" + description.encode("latin-1") + b"\x00" + value.encode("latin-1"))
     if args.APIC:
         frames += frame("APIC", picture_body(args.APIC))
     frames += b"\x00" * max(args.padding, 0)

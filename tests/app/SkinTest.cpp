@@ -87,12 +87,12 @@ TEST_F(Skin, StartsWithPlayRandomOffDefaultArtAndEverythingMade)
     ASSERT_NE(scanner, nullptr);
     EXPECT_NE(windowDC, nullptr);
 
-    // The filters are mp3, ogg and flac.
+    // The filters are mp3, ogg, flac and opus.
     std::string folder = MakeTempFolder("filters");
-    for (const char* name : {"a.mp3", "b.ogg", "c.flac", "d.wav", "e.txt"})
+    for (const char* name : {"a.mp3", "b.ogg", "c.flac", "d.opus", "e.wav", "f.txt"})
         WriteFileBytes(folder + "\\" + name, "x", 1);
     scanner->Scan(folder.c_str());
-    EXPECT_EQ(scanner->GetNoOfFiles(), 3);
+    EXPECT_EQ(scanner->GetNoOfFiles(), 4);
     RemoveTree(folder);
 }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,21 @@ protected:
     {
         PlaybackSound* sound = engine.ActiveSound;
         return WaitFor([sound] { return sound->HasEnded(); }, timeoutMs);
+    }
+    // Once every device has closed, the capture stops growing: an open one keeps delivering, if
+    // only silence.
+    static bool WaitForCaptureToRest()
+    {
+        uint64_t last = CaptureSize();
+        DWORD restingSince = GetTickCount();
+        return WaitFor(
+            [&] {
+                if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
+                last = CaptureSize();
+                restingSince = GetTickCount();
+                return false;
+            },
+            30000);
     }
     // Lets go of the active sound the way the player does.
     void ReleaseActive()
@@ -78,7 +94,9 @@ TEST_P(EveryFormatTest, PlaysItsToneAtItsRateAndLength)
     const CaptureFormat capture = {c.rate, c.channels};
     ASSERT_TRUE(WaitForCaptureSize(captureStart + capture.BytesFor(500), 30000));
     const auto heard = ReadCapture(capture, captureStart + capture.BytesFor(100), captureStart + capture.BytesFor(500));
-    EXPECT_EQ(DominantTone(heard, c.rate, {440, 550, 660, 770, 880, 990, 1100, 1210, 1320, 1430, 1540, 1650}), c.tone);
+    EXPECT_EQ(
+        DominantTone(heard, c.rate, {440, 550, 660, 770, 880, 990, 1100, 1210, 1320, 1430, 1540, 1650, 1760, 1870}),
+        c.tone);
     // Made at half scale: a wrong sample width or byte order would not come out near 0.5.
     EXPECT_GT(ToneAmplitude(heard, c.rate, c.tone), 0.3);
     EXPECT_LT(ToneAmplitude(heard, c.rate, c.tone), 0.56);
@@ -97,6 +115,8 @@ INSTANTIATE_TEST_SUITE_P(PlaybackEngine, EveryFormatTest,
                                          FormatCase{"ogg-1320.mp3", 44100, 2, 1320, 1000, L"0:01"},
                                          FormatCase{"tone-1430-id3.flac", 44100, 2, 1430, 1000, L"0:01"},
                                          FormatCase{"tone-1540-id3.mp3", 44100, 2, 1540, 1000, L"0:01"},
+                                         FormatCase{"tone-1760.opus", 48000, 2, 1760, 3000, L"0:03"},
+                                         FormatCase{"tone-1870-mono.opus", 48000, 1, 1870, 1000, L"0:01"},
                                          FormatCase{"silence-1h02m03s.flac", 8000, 1, 0, 3723400, L"1:02:03"}),
                          [](const testing::TestParamInfo<FormatCase>& info) {
                              std::string name = info.param.file;
@@ -112,8 +132,8 @@ TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSound
     EXPECT_FALSE(engine.StartPlaying(nullptr));
     EXPECT_FALSE(Start("no-such-file.mp3"));
     EXPECT_FALSE(Start("demo"));  // a folder
-    for (const char* name :
-         {"empty.mp3", "truncated.mp3", "truncated.ogg", "truncated.flac", "random.mp3", "text.mp3"}) {
+    for (const char* name : {"empty.mp3", "truncated.mp3", "truncated.ogg", "truncated.flac", "truncated.opus",
+                             "random.mp3", "text.mp3"}) {
         EXPECT_FALSE(Start(name)) << name;
     }
     EXPECT_EQ(engine.ActiveSound, nullptr);
@@ -128,11 +148,14 @@ TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSound
 // The libraries' own file opening would take the path for UTF-8; it is in the ANSI code page.
 TEST_F(PlaybackEngineTest, FilesCutShortPlayWhatTheyHaveAndEndEvenUnderAnAnsiPath)
 {
-    // mp3 and ogg count what is there; flac believes its stream info.
+    // mp3, ogg and opus count what is there; flac believes its stream info.
     const struct {
         const char* file;
         uint32_t minMs, maxMs;
-    } cases[] = {{"cut-440.mp3", 1300, 1700}, {"cut-660.ogg", 900, 2000}, {"cut-770.flac", 1000, 1000}};
+    } cases[] = {{"cut-440.mp3", 1300, 1700},
+                 {"cut-660.ogg", 900, 2000},
+                 {"cut-770.flac", 1000, 1000},
+                 {"cut-1760.opus", 900, 2100}};
     const std::string folder = MakeTempFolder("caf\xC3\xA9");
     for (const auto& c : cases) {
         const std::string path = folder + "\\" + c.file;
@@ -214,21 +237,24 @@ class SeekTest : public PlaybackEngineTest, public testing::WithParamInterface<c
 TEST_P(SeekTest, LandsWhereAsked)
 {
     ASSERT_TRUE(Start(GetParam()));
-    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(100), 30000));
+    // 44.1 kHz, but 48 kHz for Opus.
+    const CaptureFormat format = {engine.ActiveSound->GetStreamSource()->GetStreamFormat().sampleRate, 2};
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + format.BytesFor(100), 30000));
     const uint64_t seekedAt = CaptureSize();
     EXPECT_TRUE(engine.Seek(0.85f));
     EXPECT_NEAR(engine.GetPlayPos(), 0.85f, 0.06f);
     ASSERT_TRUE(WaitForEnd(20000));
-    ASSERT_TRUE(WaitForCaptureSize(seekedAt + kCdStereo.BytesFor(1500), 30000));
+    ASSERT_TRUE(WaitForCaptureSize(seekedAt + format.BytesFor(1500), 30000));
 
-    const auto track = ToneTrack(ReadCapture(kCdStereo, seekedAt), 44100, {500, 600, 700, 800}, 10);
+    const auto track = ToneTrack(ReadCapture(format, seekedAt), format.rate, {500, 600, 700, 800}, 10);
     const auto lastStep = std::find(track.begin(), track.end(), 800);
     EXPECT_EQ(std::count(track.begin(), track.end(), 600) + std::count(track.begin(), track.end(), 700), 0);
     EXPECT_EQ(std::count(lastStep, track.end(), 500), 0) << "the first step came back after the seek";
     EXPECT_NEAR(std::count(lastStep, track.end(), 800) * 10, 450, 30);
 }
 
-INSTANTIATE_TEST_SUITE_P(PlaybackEngine, SeekTest, testing::Values("steps.mp3", "steps.ogg", "steps.flac"),
+INSTANTIATE_TEST_SUITE_P(PlaybackEngine, SeekTest,
+                         testing::Values("steps.mp3", "steps.ogg", "steps.flac", "steps.opus"),
                          [](const testing::TestParamInfo<const char*>& info) { return std::string(info.param + 6); });
 
 TEST_F(PlaybackEngineTest, EndsAfterEverySamplePlayedOnceAndCanBeSentBack)
@@ -335,16 +361,7 @@ TEST_F(PlaybackEngineTest, ReleaseOnAnotherThreadWhileTheWindowThreadAsksLeavesN
     ASSERT_NE(engine.ActiveSound, nullptr);
     ReleaseActive();
     // An open device keeps delivering, if only silence: with every sound let go the capture rests.
-    uint64_t last = CaptureSize();
-    DWORD restingSince = GetTickCount();
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
-            last = CaptureSize();
-            restingSince = GetTickCount();
-            return false;
-        },
-        30000));
+    EXPECT_TRUE(WaitForCaptureToRest());
 }
 
 // The bytes of a file from byte offset from on.
@@ -374,6 +391,7 @@ std::vector<int16_t> ReadSamples(const std::string& path, uint64_t from = 0)
 struct GaplessCase {
     const char* first;
     const char* second;
+    int rate;
     bool bitExact;
 };
 
@@ -390,7 +408,9 @@ TEST_P(GaplessTest, TracksOfOneFormatFollowEachOtherWithoutAGap)
     ASSERT_TRUE(WaitForEnd(30000));
     ASSERT_TRUE(Start(c.second));
     ASSERT_TRUE(WaitForEnd(30000));
-    ASSERT_TRUE(WaitForCaptureSize(captureStart + whole.size() * 2 + kCdStereo.BytesFor(500), 30000));
+    // The sweep lasts 2.5 s at either rate.
+    const CaptureFormat format = {c.rate, 2};
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + format.BytesFor(3000), 30000));
 
     if (c.bitExact) {
         const std::vector<int16_t> heard = ReadSamples(CapturePath(), captureStart);
@@ -404,8 +424,8 @@ TEST_P(GaplessTest, TracksOfOneFormatFollowEachOtherWithoutAGap)
     }
     // Lossy: no window of 5 ms falls quiet between the first loud one and the last, and the loud
     // span is the sweep's length, so nothing is missing or repeated beyond a few ms.
-    const auto track = ReadCapture(kCdStereo, captureStart);
-    const size_t window = 44100 * 5 / 1000;
+    const auto track = ReadCapture(format, captureStart);
+    const size_t window = c.rate * 5 / 1000;
     std::vector<bool> loud;
     for (size_t at = 0; at + window <= track.size(); at += window) {
         double sum = 0;
@@ -420,11 +440,102 @@ TEST_P(GaplessTest, TracksOfOneFormatFollowEachOtherWithoutAGap)
 }
 
 INSTANTIATE_TEST_SUITE_P(PlaybackEngine, GaplessTest,
-                         testing::Values(GaplessCase{"gapless-a.flac", "gapless-b.flac", true},
-                                         GaplessCase{"gapless-a.mp3", "gapless-b.mp3", false}),
+                         testing::Values(GaplessCase{"gapless-a.flac", "gapless-b.flac", 44100, true},
+                                         GaplessCase{"gapless-a.mp3", "gapless-b.mp3", 44100, false},
+                                         GaplessCase{"gapless-a.opus", "gapless-b.opus", 48000, false}),
                          [](const testing::TestParamInfo<GaplessCase>& info) {
-                             return std::string(info.param.bitExact ? "flac" : "mp3");
+                             return std::string(strchr(info.param.first, '.') + 1);
                          });
+
+struct GainCase {
+    const char* file;
+    int rate, channels, tone;
+    double amplitude;  // each tone is made at 0.5
+};
+
+class ReplayGainTest : public PlaybackEngineTest, public testing::WithParamInterface<GainCase> {};
+
+// The track gain of the tags is heard from the file's first sample on, never past what its peak
+// allows; a gain that is no sane number is ignored.
+TEST_P(ReplayGainTest, TrackGainScalesTheToneFromItsFirstSample)
+{
+    const GainCase& c = GetParam();
+    ASSERT_TRUE(Start(c.file));
+    const CaptureFormat capture = {c.rate, c.channels};
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + capture.BytesFor(600), 30000));
+    const auto heard = ReadCapture(capture, captureStart, captureStart + capture.BytesFor(600));
+    const auto settled = std::vector<float>(heard.begin() + c.rate / 10, heard.end());
+    EXPECT_NEAR(ToneAmplitude(settled, c.rate, c.tone), c.amplitude, c.amplitude * 0.08);
+
+    // The first 10 ms of the tone are no louder than the rest: no ramp down from the full level.
+    const auto first = std::find_if(heard.begin(), heard.end(), [](float s) { return std::fabs(s) > 0.02f; });
+    ASSERT_GT(heard.end() - first, c.rate / 100);
+    float peak = 0;
+    for (auto s = first; s != first + c.rate / 100; ++s) peak = std::max(peak, std::fabs(*s));
+    EXPECT_LT(peak, c.amplitude * 1.15 + 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlaybackEngine, ReplayGainTest,
+                         testing::Values(GainCase{"rg-770-half.flac", 44100, 2, 770, 0.25},
+                                         GainCase{"rg-660-half.ogg", 48000, 2, 660, 0.25},
+                                         GainCase{"rg-440-half.mp3", 44100, 2, 440, 0.25},
+                                         GainCase{"rg-1760-half.opus", 48000, 2, 1760, 0.25},
+                                         GainCase{"rg-770-peak.flac", 44100, 2, 770, 1.0},
+                                         GainCase{"rg-660-garbage.ogg", 48000, 2, 660, 0.5},
+                                         GainCase{"rg-770-huge.flac", 44100, 2, 770, 0.5},
+                                         GainCase{"tone-770.flac", 44100, 2, 770, 0.5}),
+                         [](const testing::TestParamInfo<GainCase>& info) {
+                             std::string name = info.param.file;
+                             for (char& ch : name) ch = isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+// A follower on the same device gets its own gain at its first sample: the sweep's second half,
+// tagged at half the level, is heard scaled exactly from where it begins.
+TEST_F(PlaybackEngineTest, AFollowerTakesItsOwnReplayGainAtItsFirstSample)
+{
+    const std::vector<int16_t> whole = ReadSamples(MediaPath("gapless-whole.raw"));
+    ASSERT_TRUE(Start("gapless-a.flac"));
+    ASSERT_TRUE(WaitForEnd(30000));
+    ASSERT_TRUE(Start("gapless-b-half.flac"));
+    ASSERT_TRUE(WaitForEnd(30000));
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(3000), 30000));
+
+    const std::vector<int16_t> heard = ReadSamples(CapturePath(), captureStart);
+    const auto start = std::search(heard.begin(), heard.end(), whole.begin(), whole.begin() + 1024);
+    ASSERT_NE(start, heard.end()) << "the sweep's start was not heard";
+    ASSERT_GE(static_cast<size_t>(heard.end() - start), whole.size());
+    const size_t cut = 53311 * 2;  // where make-media.sh cut the sweep, in samples
+    const int64_t gain = std::lround(std::pow(10.0, -6.02 / 20) * 65536);
+    EXPECT_TRUE(std::equal(whole.begin(), whole.begin() + cut, start));
+    size_t differ = whole.size();
+    for (size_t i = cut; i < whole.size() && differ == whole.size(); ++i) {
+        if (start[i] != static_cast<int16_t>((whole[i] * gain + 0x8000) >> 16)) differ = i;
+    }
+    EXPECT_EQ(differ, whole.size()) << "differs from sample " << differ - cut << " of the second half";
+}
+
+// A 48 kHz file after a 44.1 kHz one cannot follow on its device: it gets one of its own rate and
+// is heard whole. It replaces the first as any start does, so the part of the first's last
+// kEndLeadMs not yet played may be cut. (The capture holds each device's samples as written, so it
+// shows what was lost or mixed, not the rate a device ran at.)
+TEST_F(PlaybackEngineTest, AFileOfAnotherRateStartsWholeOnADeviceOfItsOwn)
+{
+    ASSERT_TRUE(Start("tone-770.flac"));
+    ASSERT_TRUE(WaitForEnd(20000));
+    ASSERT_TRUE(Start("tone-1760.opus"));
+    EXPECT_EQ(engine.ActiveSound->GetStreamSource()->GetStreamFormat().sampleRate, 48000);
+    ASSERT_TRUE(WaitForEnd(20000));
+    engine.ActiveSound->ReleaseSound();
+    engine.ActiveSound = nullptr;
+    ASSERT_TRUE(WaitForCaptureToRest());
+
+    // Each tone read at its own rate, in 20 ms windows.
+    const auto asCd = ToneTrack(ReadCapture(kCdStereo, captureStart), 44100, {770, 1617}, 20);
+    EXPECT_GE(std::count(asCd.begin(), asCd.end(), 770), 50 - audio::WaveOutput::kEndLeadMs / 20);
+    const auto asOpus = ToneTrack(ReadCapture({48000, 2}, captureStart), 48000, {838, 1760}, 20);
+    EXPECT_NEAR(std::count(asOpus.begin(), asOpus.end(), 1760), 150, 3);
+}
 
 TEST_F(PlaybackEngineTest, ReleaseWithoutStopLetsTheLastSamplesPlayOut)
 {
@@ -433,16 +544,7 @@ TEST_F(PlaybackEngineTest, ReleaseWithoutStopLetsTheLastSamplesPlayOut)
     engine.ActiveSound->ReleaseSound();  // what the player does when the only file has ended
     engine.ActiveSound = nullptr;
     // The device closes once the tail has played: then the capture rests.
-    uint64_t last = CaptureSize();
-    DWORD restingSince = GetTickCount();
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            if (CaptureSize() == last) return GetTickCount() - restingSince >= 500;
-            last = CaptureSize();
-            restingSince = GetTickCount();
-            return false;
-        },
-        30000));
+    ASSERT_TRUE(WaitForCaptureToRest());
     const auto track = ToneTrack(ReadCapture(kCdStereo, captureStart), 44100, {770}, 20);
     EXPECT_NEAR(std::count(track.begin(), track.end(), 770), 50, 2);
 }
@@ -492,6 +594,51 @@ TEST_F(PlaybackEngineTest, OggHeadersClaimingOtherRatesOrChannelsAreRefused)
     }
     ReleaseActive();
     RemoveTree(folder);
+}
+
+// The rate an Opus header names is only the encoder's input: it decodes at 48 kHz whatever it
+// says. A channel count the header's mapping cannot have is refused.
+TEST_F(PlaybackEngineTest, OpusHeadersClaimingOtherRatesPlayAt48kHzAndImpossibleChannelsAreRefused)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(MediaPath("tone-1760.opus"));
+    ASSERT_GT(bytes.size(), 100u);
+    const size_t segments = bytes[26];
+    size_t pageSize = 27 + segments;
+    for (size_t i = 0; i < segments; ++i) pageSize += bytes[27 + i];
+    const size_t header = 27 + segments;
+    ASSERT_EQ(memcmp(&bytes[header], "OpusHead", 8), 0);
+
+    const struct {
+        uint32_t rate;
+        unsigned char channels;
+        bool plays;
+    } cases[] = {{0x7fffffff, 2, true}, {0, 2, true}, {48000, 0, false}, {48000, 3, false}, {48000, 255, false}};
+    const std::string folder = MakeTempFolder("lying-opus");
+    for (const auto& c : cases) {
+        std::vector<unsigned char> patched = bytes;
+        patched[header + 9] = c.channels;
+        for (int i = 0; i < 4; ++i) patched[header + 12 + i] = static_cast<unsigned char>(c.rate >> (8 * i));
+        FixOggPageCrc(patched, 0, pageSize);
+        const std::string path =
+            folder + "\\lying-" + std::to_string(c.rate) + "-" + std::to_string(c.channels) + ".opus";
+        ASSERT_TRUE(WriteFileBytes(path, patched.data(), patched.size()));
+        ASSERT_EQ(engine.StartPlaying(path.c_str()), c.plays) << c.rate << " Hz, " << int(c.channels) << " channels";
+        if (c.plays) {
+            EXPECT_EQ(engine.ActiveSound->GetStreamSource()->GetStreamFormat().sampleRate, 48000);
+        }
+    }
+    ReleaseActive();
+    RemoveTree(folder);
+}
+
+// Noise over some middle pages of an opus: it plays what it can and still ends.
+TEST_F(PlaybackEngineTest, AnOpusWithGarbledPagesPlaysAndEnds)
+{
+    ASSERT_TRUE(Start("garbled-1760.opus"));
+    EXPECT_TRUE(WaitForEnd(20000));
+    EXPECT_TRUE(engine.Seek(0.9f));
+    EXPECT_TRUE(WaitForEnd(20000));
+    ReleaseActive();
 }
 
 // waveOutGetPosition counts bytes in 32 bits on many devices: 44.1 kHz stereo wraps after 6.8 hours.

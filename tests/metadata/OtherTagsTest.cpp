@@ -1,4 +1,4 @@
-// Tests of the tags only TagLib reads: Vorbis comments and covers of ogg and flac, ID3v2.4.
+// Tests of the tags only TagLib reads: Vorbis comments and covers of ogg, opus and flac, ID3v2.4.
 #include "metadata/TrackInfo.h"
 
 #include <gtest/gtest.h>
@@ -89,10 +89,10 @@ const wchar_t kNight[] = L"\u041d\u043e\u0447\u043d\u043e\u0439 \u0433\u043e\u04
 const wchar_t kTokyo[] = L"\u6771\u4eac\u306e\u591c";                                             // Japanese
 const wchar_t kNorth[] = L"\u0421\u0435\u0432\u0435\u0440\u043d\u044b\u0439 Label";
 
-TEST(OtherTags, CommentsOfOggAndFlacFillTheSlotsAndTheFrontCoverIsShown)
+TEST(OtherTags, CommentsOfOggOpusAndFlacFillTheSlotsAndTheFrontCoverIsShown)
 {
     const Texts expected = {kNight, kTokyo, L"Caf\u00e9 Nights", L"2021", L"(C) 2021 Owner", kNorth};
-    for (const char* name : {"tags\\tags-comments.ogg", "tags\\tags-comments.flac"}) {
+    for (const char* name : {"tags\\tags-comments.ogg", "tags\\tags-comments.opus", "tags\\tags-comments.flac"}) {
         SCOPED_TRACE(name);
         TrackInfo info(MediaPath(name).c_str());
         ExpectTexts(info, expected);
