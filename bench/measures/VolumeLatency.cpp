@@ -21,20 +21,28 @@
 namespace {
 
 const CaptureFormat kCdStereo = {44100, 2};
-const double kToneAmplitude = 0.5;             // of the test tone, and of the floor's
+const double kToneAmplitude = 0.5;             // of the floor's tone
 const double kNotchGain = 0.95 * 0.95 * 0.95;  // 100 % to 95 %, on the player's cubic curve
 
-// Milliseconds from changedAt until the first 10 ms of the capture below the middle of the two
-// levels; -1 when it never comes within a second.
+// Milliseconds from changedAt until the capture holds the lower level: the first of two 10 ms windows
+// in a row whose level is within a third of the step from it, measured against the level of the
+// 200 ms before the change. A window that a late buffer left silent does not count as the lower
+// level. -1 when it never comes within a second.
 int HeardAfterMs(uint64_t changedAt)
 {
     if (!WaitForCaptureSize(changedAt + kCdStereo.BytesFor(1000), 30000)) return -1;
+    const auto before = ReadCapture(kCdStereo, changedAt - kCdStereo.BytesFor(200), changedAt);
+    const double level = ToneAmplitude(before, 44100, 440);
+    const double lower = level * kNotchGain;
+    const double band = (level - lower) / 3.0;
     const auto heard = ReadCapture(kCdStereo, changedAt, changedAt + kCdStereo.BytesFor(1000));
-    const double threshold = kToneAmplitude * (1.0 + kNotchGain) / 2.0;
     const size_t window = 441;
+    bool previous = false;
     for (size_t at = 0; at + window <= heard.size(); at += window) {
         std::vector<float> part(heard.begin() + at, heard.begin() + at + window);
-        if (ToneAmplitude(part, 44100, 440) < threshold) return static_cast<int>(at * 1000 / 44100);
+        const bool atLower = std::fabs(ToneAmplitude(part, 44100, 440) - lower) < band;
+        if (atLower && previous) return static_cast<int>((at - window) * 1000 / 44100);
+        previous = atLower;
     }
     return -1;
 }
