@@ -380,6 +380,17 @@ bool PlaybackEngine::OpenOutput(PreparedSound* prepared)
     }
 }
 
+void PlaybackEngine::WaitForEndingSound(const PreparedSound* next, unsigned long timeoutMs)
+{
+    if (next == nullptr || !next->output) return;
+    std::shared_ptr<audio::WaveOutput> playing;
+    {
+        std::lock_guard<std::mutex> guard(core->lock);
+        if (core->current != nullptr) playing = core->current->Output();
+    }
+    if (playing && playing->Ended()) playing->WaitDrained(timeoutMs);
+}
+
 bool PlaybackEngine::StartPrepared(PreparedSound*& prepared)
 {
     if (prepared == nullptr) return false;
@@ -431,6 +442,7 @@ bool PlaybackEngine::StartPrepared(PreparedSound*& prepared)
 bool PlaybackEngine::StartPlaying(const char* path)
 {
     PreparedSound* prepared = PrepareSound(path);
+    WaitForEndingSound(prepared, audio::WaveOutput::kEndLeadMs + 250);
     if (StartPrepared(prepared)) return true;
     if (prepared == nullptr) return false;
     const bool started = OpenOutput(prepared) && StartPrepared(prepared);

@@ -69,6 +69,11 @@ public:
     bool StartPrepared(PreparedSound*& prepared);
     // Opens a device of its own for a sound that was to follow the current one. Slow.
     static bool OpenOutput(PreparedSound* prepared);
+    // Before a prepared sound with a device of its own replaces a current one that is playing out
+    // its last moments (HasEnded): waits up to timeoutMs, holding nothing, for those to be heard,
+    // so that a file of another rate or channel count does not cut the end of the one before it.
+    // Returns at once in every other case (a sound that follows on the current device included).
+    void WaitForEndingSound(const PreparedSound* next, unsigned long timeoutMs);
     static void DiscardPrepared(PreparedSound* prepared);
     bool Pause(bool pause);
     bool Seek(float fraction);

@@ -67,6 +67,7 @@ WaveOutput::~WaveOutput()
     if (thread.load() != nullptr) CloseHandle(thread.load());
     if (wake != nullptr) CloseHandle(wake);
     if (closed != nullptr) CloseHandle(closed);
+    if (drainedSignal != nullptr) CloseHandle(drainedSignal);
 }
 
 std::shared_ptr<WaveOutput> WaveOutput::Open(PrimedSource source)
@@ -83,7 +84,8 @@ bool WaveOutput::OpenDevice()
 {
     wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (wake == nullptr || closed == nullptr) return false;
+    drainedSignal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (wake == nullptr || closed == nullptr || drainedSignal == nullptr) return false;
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = static_cast<WORD>(channels);
@@ -241,6 +243,7 @@ void WaveOutput::CheckEnded()
     if (allDone) {
         lastHeard = baseFrame + writtenFrames;
         drained = true;
+        SetEvent(drainedSignal);
         ended = true;
         return;
     }
@@ -277,6 +280,7 @@ bool WaveOutput::ContinueWith(PrimedSource& next)
     sourceEnded = false;
     ended = false;
     drained = false;
+    ResetEvent(drainedSignal);
     lastHeard = 0;
     SetEvent(wake);
     return true;
@@ -305,6 +309,13 @@ void WaveOutput::Release()
 void WaveOutput::WaitClosed(DWORD timeoutMs)
 {
     if (closed != nullptr) WaitForSingleObject(closed, timeoutMs);
+}
+
+bool WaveOutput::WaitDrained(DWORD timeoutMs)
+{
+    if (drainedSignal == nullptr || closed == nullptr) return false;
+    const HANDLE ends[] = {drainedSignal, closed};  // a device closed meanwhile has nothing left either
+    return WaitForMultipleObjects(2, ends, FALSE, timeoutMs) != WAIT_TIMEOUT;
 }
 
 void WaveOutput::CloseDevice()
@@ -396,6 +407,7 @@ void WaveOutput::ResetForSeek()
     sourceEnded = false;  // nothing may follow on this device until the seek has landed
     ended = false;
     drained = false;
+    ResetEvent(drainedSignal);
 }
 
 // Under the lock: the device counts from frame on.
@@ -409,6 +421,7 @@ void WaveOutput::FinishSeek(uint64_t frame, bool moved)
     lastHeard = frame;
     ended = false;
     drained = false;
+    ResetEvent(drainedSignal);
 }
 
 uint64_t WaveOutput::HeardFrames()

@@ -67,6 +67,8 @@ public:
     void Release();
     // Waits up to timeoutMs for the device to be closed (at teardown).
     void WaitClosed(DWORD timeoutMs);
+    // Waits up to timeoutMs for everything queued to have been played; true when it has.
+    bool WaitDrained(DWORD timeoutMs);
     // Lets next follow the current source on this device without a gap: only once the current
     // one is exhausted, and only for the same rate and channel count. False (next untouched) else.
     bool ContinueWith(PrimedSource& next);
@@ -131,8 +133,9 @@ private:
     std::vector<int16_t> head;  // decoded ahead, heard before anything more from the decoder
     size_t headUsed = 0;
     HWAVEOUT device = nullptr;
-    HANDLE wake = nullptr;    // signalled by the device when a buffer is done, and by us for commands
-    HANDLE closed = nullptr;  // set once the device is closed
+    HANDLE wake = nullptr;           // signalled by the device when a buffer is done, and by us for commands
+    HANDLE closed = nullptr;         // set once the device is closed
+    HANDLE drainedSignal = nullptr;  // set while `drained` is
     std::atomic<HANDLE> thread{nullptr};
     std::vector<Buffer> buffers;
     bool sourceEnded = false;

@@ -19,6 +19,9 @@
 
 namespace {
 
+// Longer than the last moments a sound that has ended still has to play (WaveOutput::kEndLeadMs).
+const unsigned long kEndingSoundWaitMs = 500;
+
 // Told whenever the worker has answered a request (startAnswered) or stopped.
 std::condition_variable_any startAnsweredSignal;
 
@@ -52,6 +55,8 @@ void PrepareTrack(const std::string& path, const StartMode& mode, PreparedTrack&
     }
     track.sound =
         mode.held ? target->PrepareHeldSound(path.c_str(), mode.heldAtMs) : target->PrepareSound(path.c_str());
+    // The end of the sound before it is heard first, when it cannot be followed on its device.
+    target->WaitForEndingSound(track.sound, kEndingSoundWaitMs);
     if (track.sound) {
         try {
             track.info.reset(new TrackInfo(path.c_str()));
