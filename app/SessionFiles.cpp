@@ -10,6 +10,7 @@
 #include <string_view>
 #include <utility>
 
+#include "components/FileReading.h"
 #include "components/Win32Handles.h"
 
 namespace {
@@ -19,27 +20,6 @@ constexpr DWORD kListChunkBytes = 64 * 1024;
 constexpr size_t kMaxListLineBytes = 4096;
 constexpr long long kMaxCoordinate = 100000;
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
-
-// Shared for reading, so a player writing the session at the same time replaces the file under
-// this handle instead of failing.
-HANDLE OpenForReading(const std::wstring& path)
-{
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
-
-// Reads until size bytes are in or the file ends; false when a read fails.
-bool ReadUpTo(HANDLE file, char* into, DWORD size, DWORD& got)
-{
-    got = 0;
-    while (got < size) {
-        DWORD read = 0;
-        if (!ReadFile(file, into + got, size - got, &read, nullptr)) return false;
-        if (read == 0) break;
-        got += read;
-    }
-    return true;
-}
 
 bool WriteAll(HANDLE file, const std::string& bytes)
 {

@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "components/FileReading.h"
 #include "components/ShortPath.h"
 #include "components/WideText.h"
 #include "components/Win32Handles.h"
@@ -40,26 +41,6 @@ Format FormatOfExtension(const Char* extension)
     if (lower == ".m3u8") return Format::M3u8;
     if (lower == ".pls") return Format::Pls;
     return Format::None;
-}
-
-// Shared for reading, so that an editor saving the playlist meanwhile is not refused.
-HANDLE OpenForReading(const std::wstring& path)
-{
-    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-}
-
-// Reads until size bytes are in or the file ends; false when a read fails.
-bool ReadUpTo(HANDLE file, char* into, DWORD size, DWORD& got)
-{
-    got = 0;
-    while (got < size) {
-        DWORD read = 0;
-        if (!ReadFile(file, into + got, size - got, &read, nullptr)) return false;
-        if (read == 0) break;
-        got += read;
-    }
-    return true;
 }
 
 // Calls onLine with each line of at most kMaxLineBytes, in order, without its "\n" or "\r\n", and
