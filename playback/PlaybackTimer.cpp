@@ -119,10 +119,11 @@ void RunTick(HWND window)
     // A minimized window shows nothing: its bar is drawn again by the paint that comes with its
     // restore.
     const bool shown = !IsIconic(window);
+    bool barDrawn = false;
     if (engine) {
         MoveOnAtTheEnd(window);
         drew |= AnswerMediaKeys(window);
-        if (shown) drew |= ShowSeekProgress();
+        if (shown) barDrawn = ShowSeekProgress();
     }
     drew |= RefreshBuildingPlaylist();
     drew |= EndVolumeDisplay();
@@ -138,8 +139,17 @@ void RunTick(HWND window)
         }
         AnimateScanTitle(window);
     }
-    // A tick that drew nothing costs no copy to the window.
-    if (drew && shown) PresentBackBuffer();
+    // A tick that drew nothing costs no copy to the window; one that only moved the bar copies the
+    // bar alone, which is what most ticks of a playing file draw.
+    if (!shown) return;
+    if (drew) {
+        PresentBackBuffer();
+    } else if (barDrawn) {
+        StateLock lock(stateLock);
+        if (!seekBar) return;
+        const RECT bar = {seekBar->x, seekBar->y, seekBar->x + seekBar->width, seekBar->y + seekBar->height};
+        PresentBackBuffer(nullptr, &bar);
+    }
 }
 
 }  // namespace
