@@ -5,6 +5,7 @@
 #include "app/MenuCommands.h"
 #include "app/TaskbarButtons.h"
 #include "app/PlayerState.h"
+#include "app/Session.h"
 #include "app/Skin.h"
 #include "intake/CommandIntake.h"
 #include "intake/DropIntake.h"
@@ -37,7 +38,8 @@ void OnSystemLookChanged(HWND window)
 void OnForwardedText(HWND window, const COPYDATASTRUCT* data)
 {
     if (!data) return;
-    TakeCommandText(window, data->cbData ? static_cast<const char*>(data->lpData) : "", data->cbData);
+    const char* text = data->cbData ? static_cast<const char*>(data->lpData) : "";
+    if (!TakeCommandText(window, text, data->cbData)) KeepForwardedTextForAfterRestore(text, data->cbData);
 }
 
 void OnKeyDown(HWND window, WPARAM key)
@@ -131,6 +133,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case kStartEndedMessage:
         OnStartEnded(window, wParam != 0);
+        return 0;
+    case kRestoreEndedMessage:
+        OnRestoreEnded(window);
         return 0;
     }
     if (IsTaskbarButtonCreated(message)) {

@@ -105,6 +105,8 @@ const UINT_PTR kScrollTimerId = 2;
 const UINT kScrollTimerMs = 50;
 // Posted by the start worker when a start ends; wParam is nonzero when the file plays.
 const UINT kStartEndedMessage = WM_APP + 1;
+// Posted by the session's restore when it has read the list.
+const UINT kRestoreEndedMessage = WM_APP + 2;
 
 struct CommandArgs {
     HWND window;

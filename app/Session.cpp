@@ -4,6 +4,8 @@
 #include <process.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,7 @@
 #include "components/PlaybackEngine.h"
 #include "components/ShortPath.h"
 #include "components/WideText.h"
+#include "intake/CommandIntake.h"
 #include "intake/IntakeGate.h"
 #include "playback/StartWorker.h"
 #include "render/MainView.h"
@@ -121,9 +124,15 @@ void WriteSession(const SaveJob& job)
         std::vector<std::string> list;
         // The list first: should the process end in between, the settings' current file is checked
         // against the list when they are read back.
-        if (CopyList(job.listGeneration, list)) WriteFileWhole(SessionListPath(), FormatSessionList(list));
+        if (CopyList(job.listGeneration, list) && !WriteFileWhole(SessionListPath(), FormatSessionList(list))) {
+            StateLock lock(stateLock);
+            lastSaved.listCount = -1;  // not written: the next tick tries again
+        }
     }
-    WriteFileWhole(SettingsFilePath(), FormatSettings(job.settings));
+    if (!WriteFileWhole(SettingsFilePath(), FormatSettings(job.settings))) {
+        StateLock lock(stateLock);
+        lastSaved.any = false;
+    }
 }
 
 void __cdecl SaverThread(void*)
@@ -264,6 +273,9 @@ void RunRestore(const RestoreArgs& args)
     RequestHeldStart(args.window, restoredIndex, atMs);
 }
 
+std::atomic<bool> restoreRunning{false};
+std::string forwardedDuringRestore;  // window thread
+
 void __cdecl RestoreWorker(void* argument)
 {
     std::unique_ptr<RestoreArgs> args(static_cast<RestoreArgs*>(argument));
@@ -274,6 +286,8 @@ void __cdecl RestoreWorker(void* argument)
         // Out of memory while reading: what was restored so far stays.
     }
     ticket.End();
+    restoreRunning = false;
+    PostMessageA(args->window, kRestoreEndedMessage, 0, 0);
     InvalidateWindow(args->window);
 }
 
@@ -308,14 +322,34 @@ void RestoreSessionSettings(HWND window)
 
 bool StartSessionRestore(HWND window)
 {
+    // Nothing saved yet (a first start): no intake to hold the gate.
+    if (GetFileAttributesW(SessionListPath().c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     std::unique_ptr<RestoreArgs> args(new RestoreArgs{window, ReadSettings(SettingsFilePath())});
     if (!BeginIntake()) return false;
+    restoreRunning = true;
     if (_beginthread(RestoreWorker, 0, args.get()) == static_cast<uintptr_t>(-1)) {
+        restoreRunning = false;
         EndIntake();
         return false;
     }
     args.release();  // the worker's now
     return true;
+}
+
+bool KeepForwardedTextForAfterRestore(const char* text, size_t maxBytes)
+{
+    if (!restoreRunning || !text) return false;
+    const size_t kMaxBytes = 4 * 32767;  // the longest command line there is
+    forwardedDuringRestore.assign(text, strnlen(text, maxBytes < kMaxBytes ? maxBytes : kMaxBytes));
+    return true;
+}
+
+void OnRestoreEnded(HWND window)
+{
+    if (forwardedDuringRestore.empty()) return;
+    std::string text;
+    text.swap(forwardedDuringRestore);
+    TakeCommandText(window, text.c_str(), text.size() + 1);
 }
 
 void KeepSession(HWND window)

@@ -12,6 +12,13 @@ void RestoreSessionSettings(HWND window);
 // current file paused at its position. False when no intake could start.
 bool StartSessionRestore(HWND window);
 
+// A text a second launch hands over while the restore holds the intake gate (a double-click in
+// Explorer just after a plain start) is kept, the latest one, instead of being lost; false when no
+// restore runs. Window thread.
+bool KeepForwardedTextForAfterRestore(const char* text, size_t maxBytes);
+// kRestoreEndedMessage: the text kept meanwhile is taken in now, as if it came at this moment.
+void OnRestoreEnded(HWND window);
+
 // Each timer tick: hands what changed since the last save to the saving thread: the list once no
 // intake is running, the settings when the current file, the volume or random play changed, or
 // every 30 s while a file plays. Cheap when nothing changed. Window thread.

@@ -167,8 +167,13 @@ bool WriteFileWhole(const std::wstring& path, const std::string& bytes)
     if (!file.IsValid()) return false;  // not ours to remove: another writer may hold it
     bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
     file.Reset();  // an open file cannot be moved
-    if (written && MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    // A reader that has the old file open at that moment (the player itself at its next start, a
+    // text editor) can make the replace fail for an instant: it is tried again, briefly.
+    for (int attempt = 0; written && attempt < 5; ++attempt) {
+        if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        Sleep(20);
+    }
     DeleteFileW(temporary.c_str());
     return false;
 }

@@ -162,6 +162,32 @@ TEST_F(Session, BadSessionFilesAreReadAsFarAsTheyAreSound)
     }
 }
 
+// A double-click in Explorer just after a plain start: the file comes while the restore still
+// holds the intake gate, and is taken in once the restore is done, replacing the list.
+TEST_F(Session, AFileHandedOverWhileTheListIsReadIsTakenInAfterIt)
+{
+    std::string list;
+    for (int i = 0; i < 20000; ++i) list += MediaPath("tone-440.mp3") + "\r\n";
+    WriteSession("", list);
+    window = CreatePlayerWindow();
+    ASSERT_NE(window, nullptr);
+    KillTimer(window, kPlaybackTimerId);
+    RestoreSessionSettings(window);
+    ASSERT_TRUE(StartSessionRestore(window));
+    ASSERT_TRUE(intakeActive) << "the restore ended before the file came";
+    const std::string text = "\"" + MediaPath("tone-660.ogg") + "\"";
+    COPYDATASTRUCT data = {0, static_cast<DWORD>(text.size() + 1), const_cast<char*>(text.c_str())};
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    EXPECT_TRUE(WaitFor(
+        [] {
+            StateLock lock(stateLock);
+            return !intakeActive && Count() == 1 && MediaPath("tone-660.ogg") == scanner->GetFileName(0);
+        },
+        30000))
+        << Count();
+    WaitForStarts();
+}
+
 TEST_F(Session, AWindowPlaceOffEveryMonitorComesOntoTheNearestOne)
 {
     const POINT places[] = {{100, 120}, {-30000, 20000}};
