@@ -4,26 +4,21 @@
 #include <objbase.h>
 #include <shobjidl.h>
 
+#include <memory>
+
+#include "components/Win32Handles.h"
+
 namespace {
 
-// A COM pointer owned for one scope.
 template <typename T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr()
-    {
-        if (pointer) pointer->Release();
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* operator->() const { return pointer; }
-    T** operator&() { return &pointer; }
-    T* Get() const { return pointer; }
+using ComOwner = std::unique_ptr<T, ComRelease>;
 
-private:
-    T* pointer = nullptr;
-};
+// Wraps what a call that hands out an interface gave, so it is released on every way out.
+template <typename T>
+ComOwner<T> Own(HRESULT result, T* object)
+{
+    return ComOwner<T>(SUCCEEDED(result) ? object : nullptr);
+}
 
 // COM for the calling thread while the dialog is up; a thread that had it keeps it.
 class ComScope {
@@ -55,9 +50,10 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
 {
     std::vector<std::wstring> paths;
     ComScope com;
-    ComPtr<IFileOpenDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog))))
-        return paths;
+    IFileOpenDialog* made = nullptr;
+    ComOwner<IFileOpenDialog> dialog =
+        Own(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&made)), made);
+    if (!dialog) return paths;
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
     options |= FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST;
@@ -75,14 +71,16 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
     dialog->SetTitle(title);
     if (FAILED(dialog->Show(owner))) return paths;  // cancelled, too
 
-    ComPtr<IShellItemArray> items;
-    if (FAILED(dialog->GetResults(&items))) return paths;
+    IShellItemArray* results = nullptr;
+    ComOwner<IShellItemArray> items = Own(dialog->GetResults(&results), results);
+    if (!items) return paths;
     DWORD count = 0;
     items->GetCount(&count);
     for (DWORD i = 0; i < count; ++i) {
-        ComPtr<IShellItem> item;
-        if (FAILED(items->GetItemAt(i, &item))) continue;
-        std::wstring path = FileSystemPath(item.Get());
+        IShellItem* got = nullptr;
+        ComOwner<IShellItem> item = Own(items->GetItemAt(i, &got), got);
+        if (!item) continue;
+        std::wstring path = FileSystemPath(item.get());
         if (!path.empty()) paths.push_back(std::move(path));
     }
     return paths;
@@ -91,8 +89,10 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
 std::wstring PickSavePath(HWND owner)
 {
     ComScope com;
-    ComPtr<IFileSaveDialog> dialog;
-    if (FAILED(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&dialog)))) return {};
+    IFileSaveDialog* made = nullptr;
+    ComOwner<IFileSaveDialog> dialog =
+        Own(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&made)), made);
+    if (!dialog) return {};
     const COMDLG_FILTERSPEC filters[] = {{L"Playlist (UTF-8)", L"*.m3u8"}};
     dialog->SetFileTypes(ARRAYSIZE(filters), filters);
     dialog->SetDefaultExtension(L"m3u8");
@@ -102,7 +102,7 @@ std::wstring PickSavePath(HWND owner)
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_OVERWRITEPROMPT | FOS_PATHMUSTEXIST);
     if (FAILED(dialog->Show(owner))) return {};
-    ComPtr<IShellItem> item;
-    if (FAILED(dialog->GetResult(&item))) return {};
-    return FileSystemPath(item.Get());
+    IShellItem* result = nullptr;
+    ComOwner<IShellItem> item = Own(dialog->GetResult(&result), result);
+    return item ? FileSystemPath(item.get()) : std::wstring();
 }

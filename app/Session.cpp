@@ -44,7 +44,7 @@ struct Fingerprint {
     int volumeBeforeMute = 100;
     bool randomPlay = false;
     bool alwaysOnTop = false;
-    const PlaybackSound* sound = nullptr;
+    PlaybackSound* sound = nullptr;
     int currentIndex = -1;
 
     bool operator==(const Fingerprint& other) const
@@ -186,21 +186,22 @@ POINT WindowPlace(HWND window)
 // The settings as they are now. Under the state lock.
 SessionSettings CurrentSettings(HWND window)
 {
+    const Fingerprint taken = TakeFingerprint(window);
     SessionSettings settings;
-    settings.volume = engine ? engine->Volume() : 100;
-    settings.volumeBeforeMute = volumeBeforeMute;
-    settings.randomPlay = randomPlay;
-    settings.alwaysOnTop = IsAlwaysOnTop(window);
+    settings.volume = taken.volume;
+    settings.volumeBeforeMute = taken.volumeBeforeMute;
+    settings.randomPlay = taken.randomPlay;
+    settings.alwaysOnTop = taken.alwaysOnTop;
     const POINT place = WindowPlace(window);
     settings.hasWindowPlace = true;
     settings.windowLeft = place.x;
     settings.windowTop = place.y;
-    PlaybackSound* sound = engine ? engine->ActiveSound : nullptr;
-    const char* name = sound && scanner ? scanner->GetFileName(currentIndex) : nullptr;
+    const char* name = taken.sound && scanner ? scanner->GetFileName(taken.currentIndex) : nullptr;
     if (name) {
-        settings.currentIndex = currentIndex;
+        settings.currentIndex = taken.currentIndex;
         settings.currentPath = Utf8OfListName(name);
-        settings.positionMs = static_cast<uint32_t>(engine->GetPlayPos() * static_cast<double>(sound->LengthMs()));
+        settings.positionMs =
+            static_cast<uint32_t>(engine->GetPlayPos() * static_cast<double>(taken.sound->LengthMs()));
     }
     return settings;
 }
@@ -240,22 +241,28 @@ void RunRestore(const RestoreArgs& args)
     int restoredIndex = -1;   // the current file's place in the restored list
     int pathMatch = -1;       // the first entry with the current file's path, should the index not match
     int followingIndex = -1;  // the first file kept after the current one, should it be gone
-    ReadSessionList(SessionListPath(), [&](const std::string& utf8) {
-        ++entry;
-        const std::wstring wide = ConvertToWide(CP_UTF8, 0, utf8);
-        const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
-        char path[kMaxPathBytes];
-        const int index = target->GetNoOfFiles();
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            !GetReachablePath(wide.c_str(), path, sizeof path) || !target->Scan(path)) {
-            ++dropped;
+    // Out of memory while reading: what was restored so far stays, and the scan count comes back
+    // down either way.
+    try {
+        ReadSessionList(SessionListPath(), [&](const std::string& utf8) {
+            ++entry;
+            const std::wstring wide = ConvertToWide(CP_UTF8, 0, utf8);
+            const DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+            char path[kMaxPathBytes];
+            const int index = target->GetNoOfFiles();
+            if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                !GetReachablePath(wide.c_str(), path, sizeof path) || !target->Scan(path)) {
+                ++dropped;
+                return true;
+            }
+            if (entry == settings.currentIndex && utf8 == settings.currentPath) restoredIndex = index;
+            if (pathMatch < 0 && !settings.currentPath.empty() && utf8 == settings.currentPath) pathMatch = index;
+            if (followingIndex < 0 && settings.currentIndex >= 0 && entry > settings.currentIndex)
+                followingIndex = index;
             return true;
-        }
-        if (entry == settings.currentIndex && utf8 == settings.currentPath) restoredIndex = index;
-        if (pathMatch < 0 && !settings.currentPath.empty() && utf8 == settings.currentPath) pathMatch = index;
-        if (followingIndex < 0 && settings.currentIndex >= 0 && entry > settings.currentIndex) followingIndex = index;
-        return true;
-    });
+        });
+    } catch (...) {
+    }
     StateLock lock(stateLock);
     --scansInFlight;
     // A list restored whole is the one saved: it is not written again until it changes. One that
