@@ -13,10 +13,13 @@ namespace {
 template <typename T>
 using ComOwner = std::unique_ptr<T, ComRelease>;
 
-// Wraps what a call that hands out an interface gave, so it is released on every way out.
-template <typename T>
-ComOwner<T> Own(HRESULT result, T* object)
+// Calls make, which hands out an interface through its argument, and owns what it gave, so it is
+// released on every way out; null when the call failed.
+template <typename T, typename Make>
+ComOwner<T> Own(Make make)
 {
+    T* object = nullptr;
+    const HRESULT result = make(&object);
     return ComOwner<T>(SUCCEEDED(result) ? object : nullptr);
 }
 
@@ -50,9 +53,9 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
 {
     std::vector<std::wstring> paths;
     ComScope com;
-    IFileOpenDialog* made = nullptr;
-    ComOwner<IFileOpenDialog> dialog =
-        Own(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&made)), made);
+    auto dialog = Own<IFileOpenDialog>([](IFileOpenDialog** made) {
+        return CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(made));
+    });
     if (!dialog) return paths;
     FILEOPENDIALOGOPTIONS options = 0;
     dialog->GetOptions(&options);
@@ -71,14 +74,12 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
     dialog->SetTitle(title);
     if (FAILED(dialog->Show(owner))) return paths;  // cancelled, too
 
-    IShellItemArray* results = nullptr;
-    ComOwner<IShellItemArray> items = Own(dialog->GetResults(&results), results);
+    auto items = Own<IShellItemArray>([&](IShellItemArray** results) { return dialog->GetResults(results); });
     if (!items) return paths;
     DWORD count = 0;
     items->GetCount(&count);
     for (DWORD i = 0; i < count; ++i) {
-        IShellItem* got = nullptr;
-        ComOwner<IShellItem> item = Own(items->GetItemAt(i, &got), got);
+        auto item = Own<IShellItem>([&](IShellItem** got) { return items->GetItemAt(i, got); });
         if (!item) continue;
         std::wstring path = FileSystemPath(item.get());
         if (!path.empty()) paths.push_back(std::move(path));
@@ -89,9 +90,9 @@ std::vector<std::wstring> PickPaths(HWND owner, PickMode mode, const wchar_t* ti
 std::wstring PickSavePath(HWND owner)
 {
     ComScope com;
-    IFileSaveDialog* made = nullptr;
-    ComOwner<IFileSaveDialog> dialog =
-        Own(CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&made)), made);
+    auto dialog = Own<IFileSaveDialog>([](IFileSaveDialog** made) {
+        return CoCreateInstance(CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(made));
+    });
     if (!dialog) return {};
     const COMDLG_FILTERSPEC filters[] = {{L"Playlist (UTF-8)", L"*.m3u8"}};
     dialog->SetFileTypes(ARRAYSIZE(filters), filters);
@@ -102,7 +103,6 @@ std::wstring PickSavePath(HWND owner)
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_FORCEFILESYSTEM | FOS_OVERWRITEPROMPT | FOS_PATHMUSTEXIST);
     if (FAILED(dialog->Show(owner))) return {};
-    IShellItem* result = nullptr;
-    ComOwner<IShellItem> item = Own(dialog->GetResult(&result), result);
+    auto item = Own<IShellItem>([&](IShellItem** result) { return dialog->GetResult(result); });
     return item ? FileSystemPath(item.get()) : std::wstring();
 }
