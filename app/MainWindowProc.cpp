@@ -131,6 +131,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETTINGCHANGE:
         if (IsColorSchemeChange(lParam)) OnSystemLookChanged(window);
         break;
+    case WM_DPICHANGED:
+        if (lParam) RescaleWindow(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case kStartEndedMessage:
         OnStartEnded(window, wParam != 0);
         return 0;

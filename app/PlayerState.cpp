@@ -61,6 +61,9 @@ CommandArgs commandArgs = {};
 DropArgs dropArgs = {};
 
 RECT listRect = {0, 0, 350, 200};
+int rowHeight = kRowHeight;
+int visibleListHeight = kVisibleListHeight;
+std::atomic<int> windowDpi{96};
 int rowWidth = 200;
 PlaylistRow* rows[kRowSlots] = {};
 int rowCount = 0;

@@ -96,8 +96,10 @@ extern bool startWorkerBusy;
 extern unsigned startAnswered;
 extern bool startAnsweredPlays;
 
+// Sizes of the layout are given at 96 dots per inch (100 %) and drawn at the window's scale.
 const int kRowHeight = 48;
-const int kVisibleListHeight = 192;
+const int kVisibleRows = 4;
+const int kVisibleListHeight = kVisibleRows * kRowHeight;
 const int kRowSlots = 200;
 const UINT_PTR kPlaybackTimerId = 1;
 const UINT kPlaybackTimerMs = 100;
@@ -118,6 +120,15 @@ struct DropArgs {
     HDROP drop;
     bool append;
 };
+
+// The window's dots per inch, 96 at 100 %: set before the window is made and when it moves to a
+// monitor of another scale, by the window thread under the lock; workers may read it without.
+extern std::atomic<int> windowDpi;
+// A length of the layout at 96 DPI, at the window's scale.
+inline int Scaled(int length)
+{
+    return MulDiv(length, windowDpi, 96);
+}
 
 // Skin controls (created and freed by InitializeWindow / TeardownWindow).
 extern ImageButton* playButton;
@@ -174,8 +185,11 @@ extern char* commandText;
 extern CommandArgs commandArgs;
 extern DropArgs dropArgs;
 
-// Playlist overlay.
+// Playlist overlay. rowHeight is kRowHeight at the window's scale, and the overlay shows
+// kVisibleRows of them: visibleListHeight. Under the lock.
 extern RECT listRect;
+extern int rowHeight;
+extern int visibleListHeight;
 extern int rowWidth;
 extern PlaylistRow* rows[kRowSlots];
 extern int rowCount;

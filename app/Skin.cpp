@@ -2,8 +2,10 @@
 #include "app/Skin.h"
 
 #include <cwchar>
+#include <memory>
 #include <new>
 
+#include "app/DisplayScale.h"
 #include "app/PlayerState.h"
 #include "app/Session.h"
 #include "app/TaskbarButtons.h"
@@ -15,6 +17,9 @@
 #include "playback/PlaybackTimer.h"
 #include "playback/StartWorker.h"
 #include "render/BackBuffer.h"
+#include "render/MainView.h"
+#include "render/PlaylistRows.h"
+#include "render/PlaylistView.h"
 #include "playback/Transport.h"
 
 wchar_t executableFolder[MAX_PATH] = L"";
@@ -23,54 +28,133 @@ namespace {
 
 const int kSkinPathLength = 500;
 
+// A skin file beside the program. At a scale above 100 % the file of the set for that scale,
+// DefaultTheme\<percent>\<name>, where there is one; otherwise the 100 % file, drawn larger.
 struct SkinPath {
     wchar_t text[kSkinPathLength];
-    explicit SkinPath(const wchar_t* relative) { wsprintfW(text, L"%s%s", executableFolder, relative); }
+    SkinPath(const wchar_t* relative, int percent)
+    {
+        if (percent != 100) {
+            const wchar_t* name = wcsrchr(relative, L'\\');
+            wsprintfW(text, L"%sDefaultTheme\\%d\\%s", executableFolder, percent, name ? name + 1 : relative);
+            if (GetFileAttributesW(text) != INVALID_FILE_ATTRIBUTES) return;
+        }
+        wsprintfW(text, L"%s%s", executableFolder, relative);
+    }
 };
 
-ImageButton* MakeButton(const wchar_t* normal, const wchar_t* hover, const wchar_t* pressed, int x, int y, int width,
-                        int height)
+// The skin objects of one scale, owned until they are handed to the window.
+struct SkinObjects {
+    std::unique_ptr<ImageButton> play, pause, next, prev, randomOn, randomOff, showPlaylist, seekBar;
+    std::unique_ptr<ImageObject> seekProgress, defaultArt, trackArt, about;
+};
+
+// Lengths of the layout at 96 DPI, at a scale, and the skin set that goes with it.
+struct Layout {
+    int dpi;
+    int percent;
+    int operator()(int length) const { return MulDiv(length, dpi, 96); }
+};
+
+ImageButton* MakeButton(const Layout& at, const wchar_t* normal, const wchar_t* hover, const wchar_t* pressed, int x,
+                        int y, int width, int height)
 {
-    SkinPath normalPath(normal), hoverPath(hover), pressedPath(pressed);
-    return new ImageButton(normalPath.text, hoverPath.text, pressedPath.text, x, y, width, height);
+    SkinPath normalPath(normal, at.percent), hoverPath(hover, at.percent), pressedPath(pressed, at.percent);
+    return new ImageButton(normalPath.text, hoverPath.text, pressedPath.text, x, y, at(width), at(height));
 }
 
-ImageButton* MakeButton(const wchar_t* image, int x, int y, int width, int height)
+ImageButton* MakeButton(const Layout& at, const wchar_t* image, int x, int y, int width, int height)
 {
-    SkinPath path(image);
-    return new ImageButton(path.text, x, y, width, height);
+    SkinPath path(image, at.percent);
+    return new ImageButton(path.text, x, y, at(width), at(height));
 }
 
-ImageObject* MakeImage(const wchar_t* image, int x, int y, int width, int height)
+ImageObject* MakeImage(const Layout& at, const wchar_t* image, int x, int y, int width, int height)
 {
-    SkinPath path(image);
-    return new ImageObject(path.text, x, y, width, height);
+    SkinPath path(image, at.percent);
+    return new ImageObject(path.text, x, y, at(width), at(height));
 }
 
-// The twelve skin objects, laid out from the window's outer size.
-void BuildSkin(int w, int h)
+// The twelve skin objects, laid out from the window's outer size at dpi.
+SkinObjects BuildSkin(int w, int h, int dpi)
 {
-    playButton = MakeButton(L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx", L"DefaultTheme\\PlayPressed.mtx",
-                            w / 2 - 24, h - 70, 48, 36);
-    pauseButton = MakeButton(L"DefaultTheme\\Pause.mtx", L"DefaultTheme\\PauseHover.mtx",
-                             L"DefaultTheme\\PausePressed.mtx", w / 2 - 24, h - 70, 48, 36);
-    playPauseButton = playButton;
-    nextButton = MakeButton(L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx", L"DefaultTheme\\NextPressed.mtx",
-                            w / 2 + 50, h - 70, 50, 36);
-    prevButton = MakeButton(L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx", L"DefaultTheme\\PrevPressed.mtx",
-                            w / 2 - 100, h - 70, 50, 36);
-    randomOnButton = MakeButton(L"DefaultTheme\\RandomPlayEnabled.mtx", L"DefaultTheme\\RandomPlayEnabled.mtx",
-                                L"DefaultTheme\\RandomPlayEnabledPressed.mtx", 20, h - 60, 20, 20);
-    randomOffButton = MakeButton(L"DefaultTheme\\RandomPlayDisabled.mtx", L"DefaultTheme\\RandomPlayDisabled.mtx",
-                                 L"DefaultTheme\\RandomPlayDisabled.mtx", 20, h - 60, 20, 20);
+    const Layout at = {dpi, SkinSetPercent(dpi)};
+    SkinObjects skin;
+    skin.play.reset(MakeButton(at, L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx",
+                               L"DefaultTheme\\PlayPressed.mtx", w / 2 - at(24), h - at(70), 48, 36));
+    skin.pause.reset(MakeButton(at, L"DefaultTheme\\Pause.mtx", L"DefaultTheme\\PauseHover.mtx",
+                                L"DefaultTheme\\PausePressed.mtx", w / 2 - at(24), h - at(70), 48, 36));
+    skin.next.reset(MakeButton(at, L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx",
+                               L"DefaultTheme\\NextPressed.mtx", w / 2 + at(50), h - at(70), 50, 36));
+    skin.prev.reset(MakeButton(at, L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx",
+                               L"DefaultTheme\\PrevPressed.mtx", w / 2 - at(100), h - at(70), 50, 36));
+    skin.randomOn.reset(MakeButton(at, L"DefaultTheme\\RandomPlayEnabled.mtx", L"DefaultTheme\\RandomPlayEnabled.mtx",
+                                   L"DefaultTheme\\RandomPlayEnabledPressed.mtx", at(20), h - at(60), 20, 20));
+    skin.randomOff.reset(MakeButton(at, L"DefaultTheme\\RandomPlayDisabled.mtx",
+                                    L"DefaultTheme\\RandomPlayDisabled.mtx", L"DefaultTheme\\RandomPlayDisabled.mtx",
+                                    at(20), h - at(60), 20, 20));
+    skin.showPlaylist.reset(MakeButton(at, L"DefaultTheme\\ShowPlaylist.mtx", w - at(40), h - at(60), 20, 20));
+    skin.seekBar.reset(MakeButton(at, L"DefaultTheme\\SeekBar.mtx", w / 2 - at(170), h - at(88), 340, 14));
+    skin.seekProgress.reset(MakeImage(at, L"DefaultTheme\\SeekBarProgress.mtx", w / 2 - at(167), h - at(88), 0, 14));
+    skin.defaultArt.reset(MakeImage(at, L"DefaultTheme\\DefaultAlbumArt.mtx", at(14), at(8), 130, 130));
+    skin.trackArt.reset(MakeImage(at, L"DefaultTheme\\DefaultAlbumArt.mtx", at(14), at(8), 130, 130));
+    skin.about.reset(MakeImage(at, L"About.mtx", 0, 0, 360, 200));
+    return skin;
+}
+
+template <typename T>
+void Free(T*& object)
+{
+    delete object;
+    object = nullptr;
+}
+
+// Frees the window's skin objects. Under the lock.
+void FreeSkin()
+{
+    Free(playButton);
+    Free(pauseButton);
+    Free(seekBar);
+    Free(seekProgress);
+    Free(defaultAlbumArt);
+    Free(trackAlbumArt);
+    Free(randomOffButton);
+    Free(randomOnButton);
+    Free(aboutImage);
+    Free(showPlaylistButton);
+    Free(nextButton);
+    Free(prevButton);
+    playPauseButton = nullptr;
+    randomButton = nullptr;
+    albumArt = nullptr;
+}
+
+// Hands the objects to the window in place of its own, keeping what the old ones showed: the
+// play or pause state, the random state and the track's art. Under the lock.
+void InstallSkin(SkinObjects& skin)
+{
+    const bool showedPause = playPauseButton && playPauseButton == pauseButton;
+    Gdiplus::Image* trackArt = albumArt && albumArt == trackAlbumArt ? trackAlbumArt->image : nullptr;
+    FreeSkin();
+    playButton = skin.play.release();
+    pauseButton = skin.pause.release();
+    nextButton = skin.next.release();
+    prevButton = skin.prev.release();
+    randomOnButton = skin.randomOn.release();
+    randomOffButton = skin.randomOff.release();
+    showPlaylistButton = skin.showPlaylist.release();
+    seekBar = skin.seekBar.release();
+    seekProgress = skin.seekProgress.release();
+    defaultAlbumArt = skin.defaultArt.release();
+    trackAlbumArt = skin.trackArt.release();
+    aboutImage = skin.about.release();
+    playPauseButton = showedPause ? pauseButton : playButton;
     randomButton = randomPlay ? randomOnButton : randomOffButton;
-    showPlaylistButton = MakeButton(L"DefaultTheme\\ShowPlaylist.mtx", w - 40, h - 60, 20, 20);
-    seekBar = MakeButton(L"DefaultTheme\\SeekBar.mtx", w / 2 - 170, h - 88, 340, 14);
-    seekProgress = MakeImage(L"DefaultTheme\\SeekBarProgress.mtx", w / 2 - 167, h - 88, 0, 14);
-    defaultAlbumArt = MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130);
-    trackAlbumArt = MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130);
     albumArt = defaultAlbumArt;
-    aboutImage = MakeImage(L"About.mtx", 0, 0, 360, 200);
+    if (trackArt) {  // borrowed from the current track, which still owns it
+        trackAlbumArt->SetImage(trackArt);
+        albumArt = trackAlbumArt;
+    }
 }
 
 void CreateComponents()
@@ -79,11 +163,12 @@ void CreateComponents()
     scanner = new FolderScanner();
 }
 
-template <typename T>
-void Free(T*& object)
+// Sizes that follow the scale outside the skin objects. Under the lock.
+void TakeScale(int dpi)
 {
-    delete object;
-    object = nullptr;
+    windowDpi = dpi;
+    listRect = {0, 0, Scaled(350), Scaled(200)};
+    ScalePlaylistRows();
 }
 
 }  // namespace
@@ -122,7 +207,10 @@ void InitializeWindow(HWND window)
     int h = bounds.bottom - bounds.top;
 
     try {
-        BuildSkin(w, h);
+        SkinObjects skin = BuildSkin(w, h, windowDpi);
+        StateLock lock(stateLock);
+        InstallSkin(skin);
+        TakeScale(windowDpi);
     } catch (const char* message) {
         ShowLoadFailedNotification(window, message);
         DestroyWindow(window);
@@ -164,21 +252,7 @@ void TeardownWindow(HWND window)
     // draws with the window's DC under it too.
     StateLock lock(stateLock);
     ReleaseBackBuffer();
-    Free(playButton);
-    Free(pauseButton);
-    Free(seekBar);
-    Free(seekProgress);
-    Free(defaultAlbumArt);
-    Free(trackAlbumArt);
-    Free(randomOffButton);
-    Free(randomOnButton);
-    Free(aboutImage);
-    Free(showPlaylistButton);
-    Free(nextButton);
-    Free(prevButton);
-    playPauseButton = nullptr;
-    randomButton = nullptr;
-    albumArt = nullptr;
+    FreeSkin();
     if (scanner) {
         scanner->CleanMemory();
         // A scan still running on a worker keeps its scanner; the process exit reclaims it.
@@ -191,4 +265,33 @@ void TeardownWindow(HWND window)
     else
         engine = nullptr;
     PostQuitMessage(0);
+}
+
+void RescaleWindow(HWND window, int dpi, const RECT& suggested)
+{
+    const int w = suggested.right - suggested.left, h = suggested.bottom - suggested.top;
+    if (dpi > 0 && dpi != windowDpi) {
+        try {
+            SkinObjects skin = BuildSkin(w, h, dpi);
+            StateLock lock(stateLock);
+            InstallSkin(skin);
+            const int rowBefore = rowHeight;
+            TakeScale(dpi);
+            // The view stays on the same rows; they are drawn again at the new size.
+            scrollTarget = MulDiv(scrollTarget, rowHeight, rowBefore);
+            scrollPos = scrollTarget;
+            hoverStale = true;
+            playlistBuilt = false;
+        } catch (...) {
+            // A skin that cannot be loaded at the new scale: the old one stays, at its old size.
+        }
+    }
+    SetWindowPos(window, nullptr, suggested.left, suggested.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    {
+        StateLock lock(stateLock);
+        ReleaseBackBuffer();
+        CreateBackBuffer(window);
+    }
+    RebuildShownPlaylist(window);
+    InvalidateWindow(window);
 }

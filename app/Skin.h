@@ -14,3 +14,6 @@ void FindExecutableFolder(const wchar_t* commandLine);
 void InitializeWindow(HWND window);
 // WM_DESTROY: frees everything InitializeWindow built and ends the message loop.
 void TeardownWindow(HWND window);
+// WM_DPICHANGED: lays the window out again at dpi, with the skin set for it, and takes the
+// suggested rectangle; the overlay's rows are drawn again at the new size.
+void RescaleWindow(HWND window, int dpi, const RECT& suggested);

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <cwchar>
 
+#include "app/DisplayScale.h"
 #include "app/MainWindowProc.h"
 #include "app/PlayerState.h"
 #include "app/Session.h"
+#include "app/Skin.h"
 #include "components/ShortPath.h"
 #include "intake/CommandIntake.h"
 
@@ -113,13 +115,27 @@ bool RegisterMainWindowClass(HINSTANCE instance)
 
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    return CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                           CW_USEDEFAULT, 0, 360, 290, nullptr, nullptr, instance, nullptr);
+    // Made at the scale new windows get; a window that opens on a monitor of another scale is laid
+    // out again for that one at once.
+    windowDpi = SystemDpi();
+    HWND window =
+        CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                        CW_USEDEFAULT, 0, Scaled(360), Scaled(290), nullptr, nullptr, instance, nullptr);
+    const int dpi = window ? DpiOfWindow(window) : windowDpi.load();
+    if (dpi != windowDpi) {
+        RECT place = {};
+        GetWindowRect(window, &place);
+        place.right = place.left + MulDiv(360, dpi, 96);
+        place.bottom = place.top + MulDiv(290, dpi, 96);
+        RescaleWindow(window, dpi, place);
+    }
+    return window;
 }
 
 int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
 {
     if (!text) text = "";
+    DeclareDpiAwareness();
     srand(static_cast<unsigned>(_time64(nullptr)));
 
     // GDI+ lives until the process ends; it is never shut down.

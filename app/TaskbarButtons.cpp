@@ -3,6 +3,8 @@
 // there is none (an older Windows, no shell) nothing else changes.
 #include "app/TaskbarButtons.h"
 
+#include "app/DisplayScale.h"
+
 #include <gdiplus.h>
 #include <objbase.h>
 #include <shobjidl.h>
@@ -10,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "app/DisplayScale.h"
 #include "app/PlayerState.h"
 #include "app/Skin.h"
 #include "components/ImageButton.h"
@@ -31,12 +34,13 @@ bool anyShown = false;
 
 enum IconIndex { kPreviousIcon, kPlayIcon, kPauseIcon, kNextIcon };
 
-// A square icon of the system's small-icon size from the theme's 16 or 32 px drawing.
+// A square icon of the small-icon size at the window's scale, from the theme's nearest drawing
+// at or above it (16, 32 or 48 px).
 HICON LoadThumbIcon(const wchar_t* name)
 {
-    const int size = GetSystemMetrics(SM_CXSMICON);
-    const std::wstring path =
-        std::wstring(executableFolder) + L"DefaultTheme\\Thumb" + name + (size <= 16 ? L"16.mtx" : L"32.mtx");
+    const int size = SystemMetricAt(SM_CXSMICON, windowDpi);
+    const wchar_t* drawn = size <= 16 ? L"16.mtx" : size <= 32 ? L"32.mtx" : L"48.mtx";
+    const std::wstring path = std::wstring(executableFolder) + L"DefaultTheme\\Thumb" + name + drawn;
     Gdiplus::Bitmap drawing(path.c_str());
     if (drawing.GetLastStatus() != Gdiplus::Ok) return nullptr;
     Gdiplus::Bitmap sized(size, size, PixelFormat32bppARGB);

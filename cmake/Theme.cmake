@@ -47,32 +47,46 @@ function(lumetra_render_image file svg look width height)
   set(THEME_OUTPUTS ${THEME_OUTPUTS} ${distFile} ${testFile} PARENT_SCOPE)
 endfunction()
 
+# A skin picture at 100 % under its own name, and for each larger scale in DefaultTheme/<percent>/ at
+# that scale's size (rounded as the layout rounds), so that every scale above 100 % draws a picture
+# made for it, or drawn down from the next set up.
+set(LUMETRA_SKIN_SCALES 125 150 175 200 250 300)
+macro(lumetra_render_skin file svg look width height)
+  lumetra_render_image(${file} ${svg} "${look}" ${width} ${height})
+  get_filename_component(skinName ${file} NAME)
+  foreach(percent ${LUMETRA_SKIN_SCALES})
+    math(EXPR scaledWidth "(${width} * ${percent} + 50) / 100")
+    math(EXPR scaledHeight "(${height} * ${percent} + 50) / 100")
+    lumetra_render_image(DefaultTheme/${percent}/${skinName} ${svg} "${look}" ${scaledWidth} ${scaledHeight})
+  endforeach()
+endmacro()
+
 # Buttons with three looks: normal, hover, pressed.
 foreach(button Play Pause)
-  lumetra_render_image(DefaultTheme/${button}.mtx buttons/${button}.svg Normal 48 36)
-  lumetra_render_image(DefaultTheme/${button}Hover.mtx buttons/${button}.svg Hover 48 36)
-  lumetra_render_image(DefaultTheme/${button}Pressed.mtx buttons/${button}.svg Pressed 48 36)
+  lumetra_render_skin(DefaultTheme/${button}.mtx buttons/${button}.svg Normal 48 36)
+  lumetra_render_skin(DefaultTheme/${button}Hover.mtx buttons/${button}.svg Hover 48 36)
+  lumetra_render_skin(DefaultTheme/${button}Pressed.mtx buttons/${button}.svg Pressed 48 36)
 endforeach()
 foreach(button Next Prev)
-  lumetra_render_image(DefaultTheme/${button}.mtx buttons/${button}.svg Normal 50 36)
-  lumetra_render_image(DefaultTheme/${button}Hover.mtx buttons/${button}.svg Hover 50 36)
-  lumetra_render_image(DefaultTheme/${button}Pressed.mtx buttons/${button}.svg Pressed 50 36)
+  lumetra_render_skin(DefaultTheme/${button}.mtx buttons/${button}.svg Normal 50 36)
+  lumetra_render_skin(DefaultTheme/${button}Hover.mtx buttons/${button}.svg Hover 50 36)
+  lumetra_render_skin(DefaultTheme/${button}Pressed.mtx buttons/${button}.svg Pressed 50 36)
 endforeach()
 
-lumetra_render_image(DefaultTheme/RandomPlayEnabled.mtx buttons/RandomPlay.svg Accent 20 20)
-lumetra_render_image(DefaultTheme/RandomPlayEnabledPressed.mtx buttons/RandomPlay.svg Pressed 20 20)
-lumetra_render_image(DefaultTheme/RandomPlayDisabled.mtx buttons/RandomPlay.svg Dim 20 20)
-lumetra_render_image(DefaultTheme/ShowPlaylist.mtx buttons/ShowPlaylist.svg Normal 20 20)
+lumetra_render_skin(DefaultTheme/RandomPlayEnabled.mtx buttons/RandomPlay.svg Accent 20 20)
+lumetra_render_skin(DefaultTheme/RandomPlayEnabledPressed.mtx buttons/RandomPlay.svg Pressed 20 20)
+lumetra_render_skin(DefaultTheme/RandomPlayDisabled.mtx buttons/RandomPlay.svg Dim 20 20)
+lumetra_render_skin(DefaultTheme/ShowPlaylist.mtx buttons/ShowPlaylist.svg Normal 20 20)
 
-lumetra_render_image(DefaultTheme/SeekBar.mtx SeekBar.svg "" 340 14)
-lumetra_render_image(DefaultTheme/SeekBarProgress.mtx SeekBarProgress.svg "" 340 14)
-lumetra_render_image(DefaultTheme/DefaultAlbumArt.mtx DefaultAlbumArt.svg "" 130 130)
-lumetra_render_image(About.mtx About.svg "" 360 200)
+lumetra_render_skin(DefaultTheme/SeekBar.mtx SeekBar.svg "" 340 14)
+lumetra_render_skin(DefaultTheme/SeekBarProgress.mtx SeekBarProgress.svg "" 340 14)
+lumetra_render_skin(DefaultTheme/DefaultAlbumArt.mtx DefaultAlbumArt.svg "" 130 130)
+lumetra_render_skin(About.mtx About.svg "" 360 200)
 
-# The taskbar thumbnail's buttons: square 16 px icons (for 100 %) and 32 px ones (drawn down for the
-# scales between), from the same drawings as the window's buttons, centred on a transparent square.
+# The taskbar thumbnail's buttons: square 16 px icons (for 100 %), 32 and 48 px ones (drawn down for
+# the scales between), from the same drawings as the window's buttons, centred on a transparent square.
 foreach(button Play Pause Next Prev)
-  foreach(size 16 32)
+  foreach(size 16 32 48)
     math(EXPR drawnHeight "${size} * 3 / 4")
     set(source ${THEME_SOURCE_DIR}/buttons/${button}.svg)
     set(rendered ${THEME_BUILD_DIR}/render/Thumb${button}${size}.png)

@@ -1,10 +1,11 @@
-// The 100 x 100 thumbnail of a cover picture given as its file's bytes, with bounds checked first.
+// The square thumbnail of a cover picture given as its file's bytes, with bounds checked first.
 #include "metadata/CoverThumbnail.h"
 
 #include <shlwapi.h>
 
 #include <memory>
 
+#include "app/PlayerState.h"
 #include "components/Win32Handles.h"
 #include "metadata/PictureSize.h"
 
@@ -14,7 +15,8 @@ namespace {
 // bad_alloc (the build's -fcheck-new keeps the constructor from running on that null).
 Gdiplus::Image* MakeEmptyThumbnail()
 {
-    Gdiplus::Bitmap* empty = new Gdiplus::Bitmap(kCoverThumbnailSide, kCoverThumbnailSide, PixelFormat32bppARGB);
+    const int side = CoverThumbnailSide();
+    Gdiplus::Bitmap* empty = new Gdiplus::Bitmap(side, side, PixelFormat32bppARGB);
     if (empty && empty->GetLastStatus() != Gdiplus::Ok) {
         delete empty;
         empty = nullptr;
@@ -23,6 +25,11 @@ Gdiplus::Image* MakeEmptyThumbnail()
 }
 
 }  // namespace
+
+int CoverThumbnailSide()
+{
+    return Scaled(kCoverThumbnailSide);
+}
 
 CoverOutcome ScaleCover(const unsigned char* bytes, size_t size, Gdiplus::Image*& thumbnail)
 {
@@ -39,7 +46,8 @@ CoverOutcome ScaleCover(const unsigned char* bytes, size_t size, Gdiplus::Image*
     if (!stream) return CoverOutcome::Scaled;
 
     Gdiplus::Image picture(stream.get());
-    thumbnail = picture.GetThumbnailImage(kCoverThumbnailSide, kCoverThumbnailSide, nullptr, nullptr);
+    const UINT side = static_cast<UINT>(CoverThumbnailSide());
+    thumbnail = picture.GetThumbnailImage(side, side, nullptr, nullptr);
     if (!thumbnail && picture.GetLastStatus() != Gdiplus::Ok) return CoverOutcome::Undecodable;
     return CoverOutcome::Scaled;
 }

@@ -1,4 +1,4 @@
-// The 100 x 100 thumbnail of a cover picture given as its file's bytes, with bounds checked first.
+// The square thumbnail of a cover picture given as its file's bytes, with bounds checked first.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,10 @@
 // Covers larger than these are treated as no picture: decoding one costs about 4 bytes a pixel.
 const size_t kMaxCoverBytes = 16 * 1024 * 1024;
 const unsigned kMaxCoverPixels = 4096 * 4096;
-const int kCoverThumbnailSide = 100;
+const int kCoverThumbnailSide = 100;  // at 100 %
+
+// The side of a thumbnail made now: kCoverThumbnailSide at the window's scale.
+int CoverThumbnailSide();
 
 // What became of a picture's bytes.
 enum class CoverOutcome {

@@ -20,7 +20,6 @@
 
 namespace {
 
-const UINT kSide = kCoverThumbnailSide;
 const size_t kCachedFolders = 32;
 
 std::atomic<long> decodes{0};
@@ -90,22 +89,23 @@ std::vector<unsigned char> ReadBoundedFile(const std::wstring& path)
 // GdiplusShutdown, holds nothing GDI+ must free, and threads copy it without taking turns.
 std::vector<uint32_t> DecodeThumbnailPixels(const std::vector<unsigned char>& bytes)
 {
+    const UINT side = static_cast<UINT>(CoverThumbnailSide());
     Gdiplus::Image* scaled = nullptr;
     if (bytes.empty() || ScaleCover(bytes.data(), bytes.size(), scaled) != CoverOutcome::Scaled || !scaled) return {};
     std::unique_ptr<Gdiplus::Image> thumbnail(scaled);
 
-    Gdiplus::Bitmap canvas(kSide, kSide, PixelFormat32bppPARGB);
+    Gdiplus::Bitmap canvas(side, side, PixelFormat32bppPARGB);
     {
         Gdiplus::Graphics graphics(&canvas);
         graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
         graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
         graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-        if (graphics.DrawImage(thumbnail.get(), 0, 0, kSide, kSide) != Gdiplus::Ok) return {};
+        if (graphics.DrawImage(thumbnail.get(), 0, 0, side, side) != Gdiplus::Ok) return {};
     }
-    LockedBits bits(canvas, kSide, kSide, Gdiplus::ImageLockModeRead);
+    LockedBits bits(canvas, side, side, Gdiplus::ImageLockModeRead);
     if (!bits.IsLocked()) return {};
-    std::vector<uint32_t> pixels(kSide * kSide);
-    for (UINT y = 0; y < kSide; ++y) memcpy(&pixels[y * kSide], bits.Row(y), kSide * sizeof(uint32_t));
+    std::vector<uint32_t> pixels(side * side);
+    for (UINT y = 0; y < side; ++y) memcpy(&pixels[y * side], bits.Row(y), side * sizeof(uint32_t));
     return pixels;
 }
 
@@ -117,15 +117,18 @@ std::vector<uint32_t> LookAtFolder(const std::wstring& folder)
     return DecodeThumbnailPixels(ReadBoundedFile(picture));
 }
 
+// pixels: a square, made at the scale of its time.
 Gdiplus::Image* MakeThumbnail(const std::vector<uint32_t>& pixels)
 {
+    UINT side = 1;
+    while (side * side < pixels.size()) ++side;
     // GDI+ objects come from GdipAlloc, which gives null rather than bad_alloc.
-    std::unique_ptr<Gdiplus::Bitmap> copy(new Gdiplus::Bitmap(kSide, kSide, PixelFormat32bppPARGB));
+    std::unique_ptr<Gdiplus::Bitmap> copy(new Gdiplus::Bitmap(side, side, PixelFormat32bppPARGB));
     if (!copy || copy->GetLastStatus() != Gdiplus::Ok) return nullptr;
     {
-        LockedBits bits(*copy, kSide, kSide, Gdiplus::ImageLockModeWrite);
+        LockedBits bits(*copy, side, side, Gdiplus::ImageLockModeWrite);
         if (!bits.IsLocked()) return nullptr;
-        for (UINT y = 0; y < kSide; ++y) memcpy(bits.Row(y), &pixels[y * kSide], kSide * sizeof(uint32_t));
+        for (UINT y = 0; y < side; ++y) memcpy(bits.Row(y), &pixels[y * side], side * sizeof(uint32_t));
     }
     return copy.release();
 }

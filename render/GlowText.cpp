@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/PlayerState.h"
 #include "render/Look.h"
 
 namespace {
@@ -37,7 +38,7 @@ void SpreadMaximum(const std::vector<BYTE>& in, std::vector<BYTE>& out, int widt
 GlowText::GlowText(int glowSize)
     : theme(L"CompositedWindow::Window"),
       glow(currentLook == Look::Glass && ChooseGlow(IsCompositionEnabled(), theme.Get() != nullptr)), look(currentLook),
-      glowSize(glowSize)
+      glowSize(glowSize), haloRadius(Scaled(2))
 {
 }
 
@@ -50,7 +51,7 @@ void GlowText::FinishForLook(HBITMAP section) const
     GdiFlush();
     DWORD* pixels = static_cast<DWORD*>(info.dsBm.bmBits);
     if (look == Look::Backdrop) {
-        AddDarkHalo(pixels, info.dsBm.bmWidth, info.dsBm.bmHeight);
+        AddDarkHalo(pixels, info.dsBm.bmWidth, info.dsBm.bmHeight, haloRadius);
         return;
     }
     // Dark: the text on its black ground, opaque, as everything the dark look draws.
@@ -58,9 +59,8 @@ void GlowText::FinishForLook(HBITMAP section) const
         *pixels |= 0xFF000000;
 }
 
-void AddDarkHalo(DWORD* pixels, int width, int height)
+void AddDarkHalo(DWORD* pixels, int width, int height, int radius)
 {
-    const int kRadius = 2;
     const DWORD kHaloAlpha = 170;  // of 255: dark enough to carry light text over a light backdrop
     if (width <= 0 || height <= 0) return;
     // Coverage of the light text, then its spread: a separable maximum over a square of 2r + 1.
@@ -70,8 +70,8 @@ void AddDarkHalo(DWORD* pixels, int width, int height)
         coverage[i] = static_cast<BYTE>(std::max({p & 0xFF, (p >> 8) & 0xFF, (p >> 16) & 0xFF}));
     }
     std::vector<BYTE> across(coverage.size()), spread(coverage.size());
-    SpreadMaximum(coverage, across, width, height, kRadius, true);
-    SpreadMaximum(across, spread, width, height, kRadius, false);
+    SpreadMaximum(coverage, across, width, height, radius, true);
+    SpreadMaximum(across, spread, width, height, radius, false);
     // Premultiplied: the text's own colour at its coverage over black, which adds nothing but alpha.
     for (size_t i = 0; i < coverage.size(); ++i) {
         DWORD alpha = std::max<DWORD>(coverage[i], spread[i] * kHaloAlpha / 255);

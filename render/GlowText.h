@@ -39,8 +39,10 @@ private:
     bool glow;
     Look look;  // the look when it was made: a row drawn on a worker keeps one look throughout
     int glowSize;
+    int haloRadius;
 };
 
 // Turns light text drawn on zero pixels (GDI leaves alpha 0) into premultiplied ARGB: the text at
-// its coverage, with a dark halo two pixels wide around it; pixels far from text stay clear.
-void AddDarkHalo(DWORD* pixels, int width, int height);
+// its coverage, with a dark halo around it; pixels far from text stay clear.
+// The halo is radius pixels wide (two at 100 %).
+void AddDarkHalo(DWORD* pixels, int width, int height, int radius = 2);

@@ -13,7 +13,8 @@
 
 namespace {
 
-// One block: an off-screen bitmap of its own size, copied to its place on the window.
+// One block: an off-screen bitmap of its own size, copied to its place on the window. Given at
+// 96 DPI and drawn at the window's scale.
 struct PanelBlock {
     int width;
     int height;
@@ -42,16 +43,17 @@ void FormatBounded(wchar_t (&out)[N], const wchar_t* format, Values... values)
 void DrawBlock(const GlowText& glowText, HDC memory, const PanelBlock& block, const wchar_t* text)
 {
     // A new DIB section is all zero: transparent black, so only the text covers the glass.
-    DibSection bitmap(windowDC, block.width, block.height);
+    const int width = Scaled(block.width), height = Scaled(block.height);
+    DibSection bitmap(windowDC, width, height);
     if (!bitmap.Get()) return;
-    GdiObject<HFONT> font(CreateFontA(block.fontHeight, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI"));
+    GdiObject<HFONT> font(CreateFontA(Scaled(block.fontHeight), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI"));
     Selection bitmapSelection(memory, bitmap.Get());
     Selection fontSelection(memory, font.Get());
 
-    RECT rect = {10, 10, block.width, block.height};
+    RECT rect = {Scaled(10), Scaled(10), width, height};
     glowText.Draw(memory, text, rect, DT_WORD_ELLIPSIS | DT_NOPREFIX);
     glowText.FinishForLook(bitmap.Get());
-    BitBlt(windowDC, block.x, block.y, block.width, block.height, memory, 0, 0, SRCCOPY);
+    BitBlt(windowDC, Scaled(block.x), Scaled(block.y), width, height, memory, 0, 0, SRCCOPY);
 }
 
 }  // namespace
@@ -89,7 +91,7 @@ void DrawInfoPanel()
     }
     if (!windowDC) return;
 
-    GlowText glowText(15);
+    GlowText glowText(Scaled(15));
     MemoryDC memory(windowDC);
     if (!memory.Get()) return;
     DrawBlock(glowText, memory.Get(), kDetailsBlock, details);

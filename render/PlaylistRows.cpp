@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
@@ -36,14 +37,35 @@ void ReleaseAllRows()
     ++rowsVersion;
 }
 
+HFONT CreateRowFont()
+{
+    return CreateFontA(Scaled(12), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI");
+}
+
+// Fonts of earlier scales that a row worker may still have selected in a row it draws. Deleted at
+// the next change that finds no worker, or at exit.
+std::vector<HFONT> retiredRowFonts;
+
+void DeleteRetiredRowFonts()
+{
+    for (HFONT font : retiredRowFonts) DeleteObject(font);
+    retiredRowFonts.clear();
+}
+
 struct RowFontSetup {
     RowFontSetup()
     {
-        rowFont = CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Segoe UI");
+        rowFont = CreateRowFont();
         rowCount = 0;
         atexit(ReleasePlaylistRows);
     }
 } rowFontSetup;
+
+int HeightOf(HBITMAP bitmap)
+{
+    BITMAP shape;
+    return GetObject(bitmap, sizeof shape, &shape) ? shape.bmHeight : 0;
+}
 
 int Slot(int index)
 {
@@ -54,7 +76,7 @@ int Slot(int index)
 int WindowStart(int target, int count)
 {
     if (count <= kRowSlots) return 0;
-    int start = (target > 0 ? target / kRowHeight : 0) - kRowsBeforeView;
+    int start = (target > 0 ? target / rowHeight : 0) - kRowsBeforeView;
     if (start > count - kRowSlots) start = count - kRowSlots;
     return start < 0 ? 0 : start;
 }
@@ -66,7 +88,7 @@ int NextMissingRow()
     int count = rowCount;
     int start = WindowStart(scrollTarget, count);
     int end = start + (count < kRowSlots ? count : kRowSlots);
-    int first = scrollTarget > 0 ? scrollTarget / kRowHeight : 0;
+    int first = scrollTarget > 0 ? scrollTarget / rowHeight : 0;
     if (first >= end) first = end - 1;
     const int kVisible = 5;
     for (int i = first; i < first + kVisible && i < end; ++i)
@@ -86,7 +108,7 @@ bool RowsMatchList()
     for (int slot = 0; slot < kRowSlots; ++slot) {
         PlaylistRow* row = rows[slot];
         if (!row || row->listTop < 0) continue;
-        const char* name = scanner->GetFileName(row->listTop / kRowHeight);
+        const char* name = scanner->GetFileName(row->listTop / rowHeight);
         if (!name || rowPaths[slot] != name) return false;
     }
     return true;
@@ -114,7 +136,7 @@ OwnedRow TakeRowFor(int index, std::string& path)
     rows[slot] = nullptr;
     ++rowsVersion;
     if (row && row->bitmap.IsValid()) {
-        row->listTop = index * kRowHeight;
+        row->listTop = index * rowHeight;
         ClearRowBitmap(row.get());
         return row;
     }
@@ -135,7 +157,8 @@ void RenderFile(PlaylistRow* row, const std::string& path, const GlowText& text,
 // the list changed (the row is then released).
 bool PublishRow(OwnedRow row, const std::string& path)
 {
-    int index = row->listTop / kRowHeight;
+    if (HeightOf(row->bitmap.Get()) != rowHeight) return false;  // made before the scale changed
+    int index = row->listTop / rowHeight;
     const char* name = scanner ? scanner->GetFileName(index) : nullptr;
     if (!name || path != name) return false;
     int slot = Slot(index);
@@ -148,7 +171,7 @@ bool PublishRow(OwnedRow row, const std::string& path)
 
 bool InView(int index)
 {
-    int first = scrollPos / kRowHeight;
+    int first = scrollPos / rowHeight;
     return index >= first && index <= first + 4;
 }
 
@@ -160,9 +183,9 @@ void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index)
     row->previousBitmap.Reset();
     row->bitmap.Reset();
     row->dc.Reset(CreateCompatibleDC(reference));
-    row->listTop = index * kRowHeight;
+    row->listTop = index * rowHeight;
     if (!row->dc.IsValid()) throw "Error initializing Device Context";
-    BITMAPINFO info = TopDownBitmapInfo(rowWidth, kRowHeight);
+    BITMAPINFO info = TopDownBitmapInfo(rowWidth, rowHeight);
     row->bitmap.Reset(CreateDIBSection(reference, &info, DIB_RGB_COLORS, nullptr, nullptr, 0));
     if (!row->bitmap.IsValid()) {
         row->dc.Reset();  // a row that could not be made holds nothing
@@ -176,14 +199,16 @@ void CreatePlaylistRow(PlaylistRow* row, HDC reference, HFONT font, int index)
 void RenderPlaylistRow(PlaylistRow* row, const GlowText& text, TrackInfo& track, Gdiplus::Image* defaultPicture)
 {
     BITMAP shape;
-    int width = GetObject(row->bitmap.Get(), sizeof shape, &shape) ? shape.bmWidth : rowWidth;
-    RECT line = {62, 2, width - 12, 16};
+    if (!GetObject(row->bitmap.Get(), sizeof shape, &shape)) return;
+    // The row's own height gives its scale: a row drawn while the scale changes stays whole.
+    const auto at = [&shape](int length) { return MulDiv(length, shape.bmHeight, kRowHeight); };
+    RECT line = {at(62), at(2), shape.bmWidth - at(12), at(16)};
     text.Draw(row->dc.Get(), track.GetDisplayTitle(), line, kRowTextFormat);
-    line.top = 16;
-    line.bottom = 32;
+    line.top = at(16);
+    line.bottom = at(32);
     text.Draw(row->dc.Get(), track.artist, line, kRowTextFormat);
-    line.top = 32;
-    line.bottom = 64;  // the bitmap clips it at 48
+    line.top = at(32);
+    line.bottom = at(64);  // the bitmap clips it at its height
     text.Draw(row->dc.Get(), track.album, line, kRowTextFormat);
     text.FinishForLook(row->bitmap.Get());
 
@@ -192,7 +217,8 @@ void RenderPlaylistRow(PlaylistRow* row, const GlowText& text, TrackInfo& track,
     std::unique_ptr<Gdiplus::Bitmap> pixels = PremultipliedBitmapOver(row->bitmap.Get());
     if (picture && pixels) {
         Gdiplus::Graphics graphics(pixels.get());
-        graphics.DrawImage(picture, 12, 2, 44, 44);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        graphics.DrawImage(picture, at(12), at(2), at(44), at(44));
     }
 }
 
@@ -211,7 +237,7 @@ bool RebuildPlaylistRows(HWND window, Gdiplus::Image* defaultPicture)
     }
     if (rowCount > kRowSlots) return FillPlaylistRows(window, defaultPicture);
 
-    GlowText text(10);
+    GlowText text(Scaled(10));
     int built = 0;
     for (;;) {
         OwnedRow row;
@@ -251,7 +277,7 @@ bool RebuildPlaylistRows(HWND window, Gdiplus::Image* defaultPicture)
 
 bool FillPlaylistRows(HWND window, Gdiplus::Image* defaultPicture)
 {
-    GlowText text(10);
+    GlowText text(Scaled(10));
     for (;;) {
         OwnedRow row;
         std::string path;
@@ -271,7 +297,7 @@ bool FillPlaylistRows(HWND window, Gdiplus::Image* defaultPicture)
                 return false;
             }
         }
-        int index = row->listTop / kRowHeight;
+        int index = row->listTop / rowHeight;
         RenderFile(row.get(), path, text, defaultPicture);
         bool visible;
         {
@@ -302,12 +328,29 @@ PlaylistRow* ReadyPlaylistRow(int index)
 {
     if (index < 0 || index >= rowCount) return nullptr;
     PlaylistRow* row = rows[Slot(index)];
-    return row && row->listTop == index * kRowHeight ? row : nullptr;
+    return row && row->listTop == index * rowHeight ? row : nullptr;
 }
 
 void DiscardPlaylistRows()
 {
     ReleaseAllRows();
+}
+
+void ScalePlaylistRows()
+{
+    ReleaseAllRows();
+    rowHeight = Scaled(kRowHeight);
+    visibleListHeight = kVisibleRows * rowHeight;
+    HFONT font = CreateRowFont();
+    if (!font) return;  // the rows keep the old size of text
+    // Rows live only in the cache, just emptied, and in the hands of a row worker.
+    if (playlistBuilding) {
+        retiredRowFonts.push_back(rowFont);
+    } else {
+        DeleteRetiredRowFonts();
+        DeleteObject(rowFont);
+    }
+    rowFont = font;
 }
 
 void ReleasePlaylistRows()
@@ -317,5 +360,6 @@ void ReleasePlaylistRows()
     StateLock lock(stateLock);
     ReleaseAllRows();
     if (rowFont) DeleteObject(rowFont);
+    DeleteRetiredRowFonts();
     rowFont = nullptr;
 }

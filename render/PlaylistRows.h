@@ -67,3 +67,6 @@ PlaylistRow* ReadyPlaylistRow(int index);
 void DiscardPlaylistRows();
 // Releases every row and the row font, under the lock; runs at process exit.
 void ReleasePlaylistRows();
+// After the window's scale changed: drops every row and takes the row height and font of the new
+// scale. Rows being drawn at the old one are not published. Under the lock.
+void ScalePlaylistRows();

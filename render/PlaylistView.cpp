@@ -83,27 +83,27 @@ void ClearLines(Surface& surface, int top, int count)
 // (width by height) are dc's own. Under the lock.
 void ComposeRows(HDC dc, DWORD* pixels, int width, int height, int scroll)
 {
-    int first = scroll / kRowHeight;
-    int offset = scroll - first * kRowHeight;
+    int first = scroll / rowHeight;
+    int offset = scroll - first * rowHeight;
     if (offset < 0) {  // above the first row (uneven wheel steps): nothing there
         --first;
-        offset += kRowHeight;
+        offset += rowHeight;
     }
     for (int i = first; i < first + 6; ++i) {
-        int top = (i - first) * kRowHeight - offset;
-        if (top >= kVisibleListHeight) break;
+        int top = (i - first) * rowHeight - offset;
+        if (top >= visibleListHeight) break;
         PlaylistRow* row = ReadyPlaylistRow(i);
         if (row)
-            BitBlt(dc, 0, top, rowWidth, std::min(kRowHeight, kVisibleListHeight - top), row->dc.Get(), 0, 0, SRCCOPY);
+            BitBlt(dc, 0, top, rowWidth, std::min(rowHeight, visibleListHeight - top), row->dc.Get(), 0, 0, SRCCOPY);
         else
-            ClearLines(pixels, width, std::min(height, kVisibleListHeight), top, kRowHeight);
+            ClearLines(pixels, width, std::min(height, visibleListHeight), top, rowHeight);
     }
 }
 
 bool MakeSurface(std::unique_ptr<Surface>& surface, HDC reference, int width)
 {
-    if (surface && surface->width == width) return true;
-    surface.reset(new (std::nothrow) Surface(reference, width, kVisibleListHeight));
+    if (surface && surface->width == width && surface->height == visibleListHeight) return true;
+    surface.reset(new (std::nothrow) Surface(reference, width, visibleListHeight));
     if (surface && !surface->IsValid()) surface.reset();
     return surface != nullptr;
 }
@@ -112,7 +112,7 @@ bool MakeSurface(std::unique_ptr<Surface>& surface, HDC reference, int width)
 // changed. Under the lock; null when its bitmap cannot be made.
 Surface* ComposedAt(HDC reference, int width, int scroll)
 {
-    if (!composed.view || composed.view->width != width) {
+    if (!composed.view || composed.view->width != width || composed.view->height != visibleListHeight) {
         composed.valid = false;
         if (!MakeSurface(composed.view, reference, width)) return nullptr;
     }
@@ -153,10 +153,10 @@ Surface* TintedRow(HDC reference, Surface& view, int row, DWORD tint)
             blend[channel][under] = static_cast<BYTE>((over * alpha + under * (255 - alpha) + 127) / 255);
     }
     GdiFlush();
-    size_t first = static_cast<size_t>(row) * kRowHeight * view.width;
+    size_t first = static_cast<size_t>(row) * rowHeight * view.width;
     const DWORD* source = view.dib.Pixels() + first;
     DWORD* out = tinted.dib.Pixels() + first;
-    for (int i = 0; i < view.width * kRowHeight; ++i) {
+    for (int i = 0; i < view.width * rowHeight; ++i) {
         DWORD under = source[i];
         out[i] = blend[0][under & 0xFF] | blend[1][(under >> 8) & 0xFF] << 8 | blend[2][(under >> 16) & 0xFF] << 16 |
                  static_cast<DWORD>(blend[3][under >> 24]) << 24;
@@ -173,15 +173,15 @@ void DrawViewWithTint(int row, DWORD tint)
     if (!view) return;
     Surface* tinted = TintedRow(windowDC, *view, row, tint);
     if (composed.onWindow != composed.serial) {
-        BitBlt(windowDC, 0, 0, view->width, kVisibleListHeight, view->dc.Get(), 0, 0, SRCCOPY);
+        BitBlt(windowDC, 0, 0, view->width, visibleListHeight, view->dc.Get(), 0, 0, SRCCOPY);
         composed.onWindow = composed.serial;
     } else if (composed.tintedRowOnWindow >= 0 && composed.tintedRowOnWindow != row) {
-        int top = composed.tintedRowOnWindow * kRowHeight;
-        BitBlt(windowDC, 0, top, view->width, kRowHeight, view->dc.Get(), 0, top, SRCCOPY);
+        int top = composed.tintedRowOnWindow * rowHeight;
+        BitBlt(windowDC, 0, top, view->width, rowHeight, view->dc.Get(), 0, top, SRCCOPY);
     }
     composed.tintedRowOnWindow = -1;
     if (!tinted) return;
-    BitBlt(windowDC, 0, row * kRowHeight, view->width, kRowHeight, tinted->dc.Get(), 0, row * kRowHeight, SRCCOPY);
+    BitBlt(windowDC, 0, row * rowHeight, view->width, rowHeight, tinted->dc.Get(), 0, row * rowHeight, SRCCOPY);
     composed.tintedRowOnWindow = row;
 }
 
@@ -213,8 +213,10 @@ void RunRowWorker(HWND window, bool rebuild)
     try {
         std::unique_ptr<Gdiplus::Image> picture;
         bool haveFiles;
+        int builtHeight;
         {
             StateLock lock(stateLock);
+            builtHeight = rowHeight;
             // A copy, so the teardown may free the skin while rows are still being drawn.
             if (defaultAlbumArt && defaultAlbumArt->image) {
                 picture.reset(defaultAlbumArt->image->Clone());
@@ -230,19 +232,27 @@ void RunRowWorker(HWND window, bool rebuild)
             ok = FillPlaylistRows(window, picture.get());
         }
         for (;;) {
+            bool scaleChanged = false;
             {
                 StateLock lock(stateLock);
-                if (!ok || !PlaylistRowsCurrent()) {
+                scaleChanged = rowHeight != builtHeight;  // the rows were dropped for another scale
+                builtHeight = rowHeight;
+                if (!scaleChanged && (!ok || !PlaylistRowsCurrent())) {
                     DiscardPlaylistRows();  // never leave rows of a list that is gone
                     playlistBuilding = false;
                     break;
                 }
-                if (rebuild) playlistBuilt = true;
+                if (!scaleChanged && rebuild) playlistBuilt = true;
                 rebuild = false;
-                if (!playlistBuilt || PlaylistRowsComplete()) {
+                if (!scaleChanged && (!playlistBuilt || PlaylistRowsComplete())) {
                     playlistBuilding = false;
                     break;
                 }
+            }
+            if (scaleChanged) {
+                rebuild = true;
+                ok = RebuildPlaylistRows(window, picture.get());
+                continue;
             }
             ok = FillPlaylistRows(window, picture.get());
         }
@@ -297,7 +307,7 @@ void ComposePlaylistView(const RECT& view, HDC target, int scroll)
     StateLock lock(stateLock);
     Surface* composedView = ComposedAt(target, view.right, scroll);
     if (!composedView) return;
-    BitBlt(target, 0, 0, view.right, kVisibleListHeight, composedView->dc.Get(), 0, 0, SRCCOPY);
+    BitBlt(target, 0, 0, view.right, visibleListHeight, composedView->dc.Get(), 0, 0, SRCCOPY);
     composed.onWindow = composed.serial;  // every target is the window
     composed.tintedRowOnWindow = -1;
 }
@@ -314,7 +324,7 @@ void DrawPlaylistView(Gdiplus::Graphics* graphics, const RECT& view, int scroll)
     const Gdiplus::InterpolationMode interpolation = graphics->GetInterpolationMode();
     graphics->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
     graphics->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    graphics->DrawImage(rows.get(), 0, 0, 0, 0, view.right, kVisibleListHeight, Gdiplus::UnitPixel);
+    graphics->DrawImage(rows.get(), 0, 0, 0, 0, view.right, visibleListHeight, Gdiplus::UnitPixel);
     graphics->SetInterpolationMode(interpolation);
     graphics->SetCompositingMode(mode);
     composed.onWindow = composed.serial;
@@ -325,8 +335,8 @@ void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
 {
     StateLock lock(stateLock);
     int files = scanner ? scanner->GetNoOfFiles() : 0;
-    int visible = files < 4 ? files : 4;
-    if (y >= static_cast<unsigned>(visible * kRowHeight)) {
+    int visible = files < kVisibleRows ? files : kVisibleRows;
+    if (y >= static_cast<unsigned>(visible * rowHeight)) {
         if (mouseInList) {
             mouseInList = false;
             RECT client = {};
@@ -335,12 +345,12 @@ void TrackPlaylistPointer(unsigned y, HWND window, bool buttonDown)
         }
         return;
     }
-    int row = static_cast<int>(y) / kRowHeight;
+    int row = static_cast<int>(y) / rowHeight;
     if (row != hoverRow || buttonDown != lastMouseDown || hoverStale) {
         hoverStale = false;
         if (buttonDown != lastMouseDown) {
             lastMouseDown = buttonDown;
-            if (!buttonDown && scanner && files > 0 && engine) PlayClickedRow(window, row + scrollPos / kRowHeight);
+            if (!buttonDown && scanner && files > 0 && engine) PlayClickedRow(window, row + scrollPos / rowHeight);
         }
         if (windowDC) DrawViewWithTint(row, buttonDown ? kPressedTint : kHoverTint);
         hoverRow = row;
@@ -371,7 +381,7 @@ void CALLBACK ScrollEasingTimerProc(HWND window, UINT, UINT_PTR timerId, DWORD)
         } else {
             ComposePlaylistView(listRect, windowDC, scrollPos);
         }
-        RECT overlay = {0, 0, listRect.right, kVisibleListHeight};
+        RECT overlay = {0, 0, listRect.right, visibleListHeight};
         PresentBackBuffer(nullptr, &overlay);
     }
 }
@@ -420,27 +430,35 @@ void TogglePlaylistOverlay(HWND window)
     if (!builderStarted) InvalidateWindow(window);
 }
 
+void RebuildShownPlaylist(HWND window)
+{
+    StateLock lock(stateLock);
+    if (!playlistVisible || playlistBuilding || scanning) return;
+    playlistBuilt = false;
+    playlistBuilding = true;
+    if (_beginthread(PlaylistBuildWorker, 0, window) == static_cast<uintptr_t>(-1)) playlistBuilding = false;
+}
+
 void ScrollPlaylistByKey(HWND window, WPARAM key)
 {
     if (!playlistVisible) return;
     StateLock lock(stateLock);
-    int bottom = rowCount * kRowHeight - kVisibleListHeight;
+    int bottom = rowCount * rowHeight - visibleListHeight;
     bool canGoUp = scrollTarget > 0;
     bool canGoDown = scrollTarget < bottom;
     switch (key) {
     case VK_UP:
-        if (canGoUp) ScrollListTo(window, scrollTarget - kRowHeight);  // not clamped: a view off its rows stays so
+        if (canGoUp) ScrollListTo(window, scrollTarget - rowHeight);  // not clamped: a view off its rows stays so
         break;
     case VK_DOWN:
-        if (canGoDown) ScrollListTo(window, scrollTarget + kRowHeight);
+        if (canGoDown) ScrollListTo(window, scrollTarget + rowHeight);
         break;
     case VK_PRIOR:
-        if (canGoUp) ScrollListTo(window, scrollTarget > kVisibleListHeight ? scrollTarget - kVisibleListHeight : 0);
+        if (canGoUp) ScrollListTo(window, scrollTarget > visibleListHeight ? scrollTarget - visibleListHeight : 0);
         break;
     case VK_NEXT:
         if (canGoDown)
-            ScrollListTo(window,
-                         scrollTarget + kVisibleListHeight < bottom ? scrollTarget + kVisibleListHeight : bottom);
+            ScrollListTo(window, scrollTarget + visibleListHeight < bottom ? scrollTarget + visibleListHeight : bottom);
         break;
     case VK_HOME:
         if (canGoUp) JumpListTo(window, 0);
@@ -456,14 +474,14 @@ void ScrollPlaylistByWheel(HWND window, int delta)
     if (!playlistVisible) return;
     StateLock lock(stateLock);
     hoverStale = true;
-    int listHeight = rowCount * kRowHeight;
-    if (scrollTarget + kVisibleListHeight > listHeight) return;  // too short to scroll
+    int listHeight = rowCount * rowHeight;
+    if (scrollTarget + visibleListHeight > listHeight) return;  // too short to scroll
     // Turning the wheel away from the user goes toward the start.
-    int target = scrollTarget + (-delta * kRowHeight) / WHEEL_DELTA;
+    int target = scrollTarget + (-delta * rowHeight) / WHEEL_DELTA;
     if (target < 0)
         target = 0;
-    else if (target + kVisibleListHeight > listHeight)
-        target = listHeight - kVisibleListHeight;
+    else if (target + visibleListHeight > listHeight)
+        target = listHeight - visibleListHeight;
     ScrollListTo(window, target);
 }
 

@@ -24,3 +24,6 @@ void ScrollPlaylistByKey(HWND window, WPARAM key);
 void ScrollPlaylistByWheel(HWND window, int delta);
 // A new list is coming: the overlay hides, and its rows and position are forgotten.
 void ResetPlaylistView();
+// Builds the overlay's rows again when it is shown and no build is running (one that is running
+// finds the change itself).
+void RebuildShownPlaylist(HWND window);

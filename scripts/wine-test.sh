@@ -2,14 +2,17 @@
 # Runs a Windows program of the build under Wine for the tests: a private 64-bit prefix made once,
 # a private Xvfb display, and ALSA set up so that waveOut output is captured to a file at real-time
 # pace. ctest uses it as the cross-compiling emulator.
-#   wine-test.sh [--harness DIR] PROGRAM.exe [ARGS...]   run a program
-#   wine-test.sh [--harness DIR] --start | --stop          bring the harness up, or take it down
+#   wine-test.sh [--harness DIR [--log-pixels N]] PROGRAM.exe [ARGS...]   run a program
+#   wine-test.sh [--harness DIR [--log-pixels N]] --start | --stop          bring the harness up, or down
+# --log-pixels gives the prefix that display scale (96 is 100 %, 144 is 150 %) when it is made.
 # Only processes this script started are stopped (by PID), and the wineserver of the private prefix.
 set -uo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
 harness=${LUMETRA_HARNESS:-$repo/build/harness}
 if [ "${1:-}" = --harness ]; then harness=$2; shift 2; fi
+log_pixels=96
+if [ "${1:-}" = --log-pixels ]; then log_pixels=$2; shift 2; fi
 mkdir -p "$harness"
 harness=$(cd "$harness" && pwd)
 
@@ -65,15 +68,16 @@ CONF
 start_harness() {
   [ -f "$harness/asound.conf" ] || write_alsa_config
   [ -f "$harness/asound-null.conf" ] || printf 'pcm.!default {\n  type null\n}\n' >"$harness/asound-null.conf"
-  if [ ! -f "$WINEPREFIX/.lumetra-ready-64" ]; then
+  if [ ! -f "$WINEPREFIX/.lumetra-ready-64-$log_pixels" ]; then
     rm -rf "$WINEPREFIX"
     quiet $wine wineboot -i
+    quiet $wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$log_pixels" /f
     quiet $wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f
     # Xvfb has no window manager: unmanaged windows hide and close at once instead of Wine
     # waiting two seconds for a manager that never answers.
     quiet $wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
     quiet $wineserver -w
-    touch "$WINEPREFIX/.lumetra-ready-64"
+    touch "$WINEPREFIX/.lumetra-ready-64-$log_pixels"
   fi
   xvfb_alive || start_xvfb || return 1
   # A persistent server and the session processes, started with stdio on /dev/null: otherwise

@@ -63,12 +63,14 @@ TEST_F(PlayerResources, IconGroup101HoldsSixSizesInThirtyTwoBits)
     EXPECT_EQ(sizes, (std::set<int>{16, 32, 48, 64, 128, 256}));
 }
 
-TEST_F(PlayerResources, ManifestAsksForCommonControls6AsInvoker)
+TEST_F(PlayerResources, ManifestAsksForCommonControls6AsInvokerAndEachMonitorsScale)
 {
     std::string manifest = ResourceBytes(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
     EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
     EXPECT_NE(manifest.find("version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(manifest.find(">true/pm</dpiAware>"), std::string::npos);
+    EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
 }
 
 TEST_F(PlayerResources, HasAVersion)
