@@ -293,5 +293,6 @@ void RescaleWindow(HWND window, int dpi, const RECT& suggested)
         CreateBackBuffer(window);
     }
     RebuildShownPlaylist(window);
+    RescaleTaskbarButtons(window);
     InvalidateWindow(window);
 }

@@ -131,6 +131,28 @@ void OnTaskbarButtonCreated(HWND window)
     UpdateTaskbarButton(window);
 }
 
+void RescaleTaskbarButtons(HWND window)
+{
+    if (!taskbar || !buttonsAdded) return;
+    // The toolbar keeps showing the old icons until it has the new ones.
+    HICON old[ARRAYSIZE(icons)];
+    for (size_t i = 0; i < ARRAYSIZE(icons); ++i) {
+        old[i] = icons[i];
+        icons[i] = nullptr;
+    }
+    LoadIcons();
+    bool playing;
+    {
+        StateLock lock(stateLock);
+        playing = DecideTaskbarView(IsIconic(window)).playing;
+    }
+    THUMBBUTTON buttons[] = {Button(kThumbPreviousButton, kPreviousIcon, L"Previous"), PlayPauseButton(playing),
+                             Button(kThumbNextButton, kNextIcon, L"Next")};
+    taskbar->ThumbBarUpdateButtons(window, ARRAYSIZE(buttons), buttons);
+    for (HICON icon : old)
+        if (icon) DestroyIcon(icon);
+}
+
 bool OnThumbButtonClicked(HWND window, WPARAM wParam)
 {
     if (HIWORD(wParam) != THBN_CLICKED) return false;

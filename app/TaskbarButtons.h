@@ -31,5 +31,7 @@ bool OnThumbButtonClicked(HWND window, WPARAM wParam);
 // Shows the state and position on the taskbar button when they changed since the last call;
 // cheap otherwise. Window thread.
 void UpdateTaskbarButton(HWND window);
+// After the window's scale changed: the toolbar's icons at the new size.
+void RescaleTaskbarButtons(HWND window);
 // WM_DESTROY: lets go of the taskbar and the icons.
 void ReleaseTaskbarButton();

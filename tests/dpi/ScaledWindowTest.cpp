@@ -208,6 +208,7 @@ TEST_F(ScaledWindow, OverlayRowsAreAsHighAsTheScaleAndPointedAtByIt)
 TEST_F(ScaledWindow, MovingToAnotherScaleLaysOutAgainAndComesBackWithoutLeaks)
 {
     const int other = LUMETRA_TEST_DPI == 144 ? 192 : 144;
+    SendMessageW(window, RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);  // its icons follow too
     OpenOverlayOfFiles(5);
     SendDpiChange(other);
     SendDpiChange(LUMETRA_TEST_DPI);
