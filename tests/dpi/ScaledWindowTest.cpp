@@ -179,6 +179,7 @@ TEST_F(ScaledWindow, ControlsAnswerAtTheirScaledPlacesOnly)
 
 TEST_F(ScaledWindow, ButtonsShowTheSetMadeForTheScaleNotAStretchedOne)
 {
+    SendMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));  // every button in its normal look
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     ASSERT_NE(windowDC, nullptr);
     const std::wstring theme = std::wstring(executableFolder) + L"DefaultTheme\\";
