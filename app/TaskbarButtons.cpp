@@ -80,6 +80,22 @@ THUMBBUTTON PlayPauseButton(bool playing)
                    : Button(kThumbPlayPauseButton, kPlayIcon, L"Play");
 }
 
+// The toolbar's three buttons as the window's state has them now.
+struct ThumbButtons {
+    explicit ThumbButtons(HWND window)
+    {
+        bool playing;
+        {
+            StateLock lock(stateLock);
+            playing = DecideTaskbarView(IsIconic(window)).playing;
+        }
+        all[0] = Button(kThumbPreviousButton, kPreviousIcon, L"Previous");
+        all[1] = PlayPauseButton(playing);
+        all[2] = Button(kThumbNextButton, kNextIcon, L"Next");
+    }
+    THUMBBUTTON all[3];
+};
+
 }  // namespace
 
 TaskbarView DecideTaskbarView(bool minimized)
@@ -118,15 +134,9 @@ void OnTaskbarButtonCreated(HWND window)
         taskbar = made;
     }
     LoadIcons();
-    bool playing;
-    {
-        StateLock lock(stateLock);
-        playing = DecideTaskbarView(IsIconic(window)).playing;
-    }
     // A new taskbar button (Explorer started again) has no toolbar yet.
-    THUMBBUTTON buttons[] = {Button(kThumbPreviousButton, kPreviousIcon, L"Previous"), PlayPauseButton(playing),
-                             Button(kThumbNextButton, kNextIcon, L"Next")};
-    buttonsAdded = SUCCEEDED(taskbar->ThumbBarAddButtons(window, ARRAYSIZE(buttons), buttons));
+    ThumbButtons buttons(window);
+    buttonsAdded = SUCCEEDED(taskbar->ThumbBarAddButtons(window, ARRAYSIZE(buttons.all), buttons.all));
     anyShown = false;  // the progress is shown afresh
     UpdateTaskbarButton(window);
 }
@@ -141,14 +151,8 @@ void RescaleTaskbarButtons(HWND window)
         icons[i] = nullptr;
     }
     LoadIcons();
-    bool playing;
-    {
-        StateLock lock(stateLock);
-        playing = DecideTaskbarView(IsIconic(window)).playing;
-    }
-    THUMBBUTTON buttons[] = {Button(kThumbPreviousButton, kPreviousIcon, L"Previous"), PlayPauseButton(playing),
-                             Button(kThumbNextButton, kNextIcon, L"Next")};
-    taskbar->ThumbBarUpdateButtons(window, ARRAYSIZE(buttons), buttons);
+    ThumbButtons buttons(window);
+    taskbar->ThumbBarUpdateButtons(window, ARRAYSIZE(buttons.all), buttons.all);
     for (HICON icon : old)
         if (icon) DestroyIcon(icon);
 }
