@@ -10,6 +10,7 @@
 #include "intake/CommandIntake.h"
 #include "intake/DropIntake.h"
 #include "intake/IntakeGate.h"
+#include "intake/ScanSession.h"
 #include "playback/ControlMouse.h"
 #include "playback/StartWorker.h"
 #include "playback/Transport.h"
@@ -136,6 +137,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case kRestoreEndedMessage:
         OnRestoreEnded(window);
+        return 0;
+    case kScanShownMessage:
+        ShowScanOnWindow(window, wParam != 0);
         return 0;
     }
     if (IsTaskbarButtonCreated(message)) {

@@ -107,6 +107,8 @@ const UINT kScrollTimerMs = 50;
 const UINT kStartEndedMessage = WM_APP + 1;
 // Posted by the session's restore when it has read the list.
 const UINT kRestoreEndedMessage = WM_APP + 2;
+// Posted by an intake worker as its scan begins (wParam nonzero) and ends: see ScanSession.
+const UINT kScanShownMessage = WM_APP + 3;
 
 struct CommandArgs {
     HWND window;

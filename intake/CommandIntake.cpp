@@ -48,7 +48,7 @@ void RunCommandIntake(const CommandArgs& args, IntakeTicket& ticket)
     CommandParts parts = TokenizeCommandText(args.text);
     bool append = IsAppendVerb(parts);
 
-    ScanSession session(window, 256);
+    ScanSession session(window);
     if (append)
         playlistBuilt = false;
     else
