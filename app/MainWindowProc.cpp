@@ -80,7 +80,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_CREATE:
         DecideLook(window);  // before the window is first shown
-        InitializeWindow(window);
+        InitializeWindow(window, static_cast<const char*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         AddCommandsToSystemMenu(window);
         RegisterTaskbarMessage();
         return 0;

@@ -1,7 +1,9 @@
-// Window creation and destruction: the skin, the layout, the engine, the scanner, timer 1.
+// Window creation and destruction: the engine, the scanner, the skin, the layout, timer 1.
 #include "app/Skin.h"
 
+#include <cstring>
 #include <cwchar>
+#include <memory>
 #include <new>
 
 #include "app/PlayerState.h"
@@ -11,7 +13,9 @@
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
+#include "intake/CommandIntake.h"
 #include "intake/Notification.h"
+#include "playback/NowPlaying.h"
 #include "playback/PlaybackTimer.h"
 #include "playback/StartWorker.h"
 #include "render/BackBuffer.h"
@@ -47,30 +51,48 @@ ImageObject* MakeImage(const wchar_t* image, int x, int y, int width, int height
     return new ImageObject(path.text, x, y, width, height);
 }
 
-// The twelve skin objects, laid out from the window's outer size.
+// The twelve skin objects, laid out from the window's outer size. They are read from their files
+// without the lock and handed over together under it: a start that an intake asked for may commit
+// meanwhile, and its track's art goes onto the skin here if it came first.
 void BuildSkin(int w, int h)
 {
-    playButton = MakeButton(L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx", L"DefaultTheme\\PlayPressed.mtx",
-                            w / 2 - 24, h - 70, 48, 36);
-    pauseButton = MakeButton(L"DefaultTheme\\Pause.mtx", L"DefaultTheme\\PauseHover.mtx",
-                             L"DefaultTheme\\PausePressed.mtx", w / 2 - 24, h - 70, 48, 36);
+    std::unique_ptr<ImageButton> play(MakeButton(L"DefaultTheme\\Play.mtx", L"DefaultTheme\\PlayHover.mtx",
+                                                 L"DefaultTheme\\PlayPressed.mtx", w / 2 - 24, h - 70, 48, 36));
+    std::unique_ptr<ImageButton> pause(MakeButton(L"DefaultTheme\\Pause.mtx", L"DefaultTheme\\PauseHover.mtx",
+                                                  L"DefaultTheme\\PausePressed.mtx", w / 2 - 24, h - 70, 48, 36));
+    std::unique_ptr<ImageButton> next(MakeButton(L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx",
+                                                 L"DefaultTheme\\NextPressed.mtx", w / 2 + 50, h - 70, 50, 36));
+    std::unique_ptr<ImageButton> prev(MakeButton(L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx",
+                                                 L"DefaultTheme\\PrevPressed.mtx", w / 2 - 100, h - 70, 50, 36));
+    std::unique_ptr<ImageButton> randomOn(
+        MakeButton(L"DefaultTheme\\RandomPlayEnabled.mtx", L"DefaultTheme\\RandomPlayEnabled.mtx",
+                   L"DefaultTheme\\RandomPlayEnabledPressed.mtx", 20, h - 60, 20, 20));
+    std::unique_ptr<ImageButton> randomOff(MakeButton(L"DefaultTheme\\RandomPlayDisabled.mtx",
+                                                      L"DefaultTheme\\RandomPlayDisabled.mtx",
+                                                      L"DefaultTheme\\RandomPlayDisabled.mtx", 20, h - 60, 20, 20));
+    std::unique_ptr<ImageButton> showPlaylist(MakeButton(L"DefaultTheme\\ShowPlaylist.mtx", w - 40, h - 60, 20, 20));
+    std::unique_ptr<ImageButton> bar(MakeButton(L"DefaultTheme\\SeekBar.mtx", w / 2 - 170, h - 88, 340, 14));
+    std::unique_ptr<ImageObject> progress(MakeImage(L"DefaultTheme\\SeekBarProgress.mtx", w / 2 - 167, h - 88, 0, 14));
+    std::unique_ptr<ImageObject> defaultArt(MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130));
+    std::unique_ptr<ImageObject> trackArt(MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130));
+    std::unique_ptr<ImageObject> about(MakeImage(L"About.mtx", 0, 0, 360, 200));
+
+    StateLock lock(stateLock);
+    playButton = play.release();
+    pauseButton = pause.release();
     playPauseButton = playButton;
-    nextButton = MakeButton(L"DefaultTheme\\Next.mtx", L"DefaultTheme\\NextHover.mtx", L"DefaultTheme\\NextPressed.mtx",
-                            w / 2 + 50, h - 70, 50, 36);
-    prevButton = MakeButton(L"DefaultTheme\\Prev.mtx", L"DefaultTheme\\PrevHover.mtx", L"DefaultTheme\\PrevPressed.mtx",
-                            w / 2 - 100, h - 70, 50, 36);
-    randomOnButton = MakeButton(L"DefaultTheme\\RandomPlayEnabled.mtx", L"DefaultTheme\\RandomPlayEnabled.mtx",
-                                L"DefaultTheme\\RandomPlayEnabledPressed.mtx", 20, h - 60, 20, 20);
-    randomOffButton = MakeButton(L"DefaultTheme\\RandomPlayDisabled.mtx", L"DefaultTheme\\RandomPlayDisabled.mtx",
-                                 L"DefaultTheme\\RandomPlayDisabled.mtx", 20, h - 60, 20, 20);
+    nextButton = next.release();
+    prevButton = prev.release();
+    randomOnButton = randomOn.release();
+    randomOffButton = randomOff.release();
     randomButton = randomPlay ? randomOnButton : randomOffButton;
-    showPlaylistButton = MakeButton(L"DefaultTheme\\ShowPlaylist.mtx", w - 40, h - 60, 20, 20);
-    seekBar = MakeButton(L"DefaultTheme\\SeekBar.mtx", w / 2 - 170, h - 88, 340, 14);
-    seekProgress = MakeImage(L"DefaultTheme\\SeekBarProgress.mtx", w / 2 - 167, h - 88, 0, 14);
-    defaultAlbumArt = MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130);
-    trackAlbumArt = MakeImage(L"DefaultTheme\\DefaultAlbumArt.mtx", 14, 8, 130, 130);
-    albumArt = defaultAlbumArt;
-    aboutImage = MakeImage(L"About.mtx", 0, 0, 360, 200);
+    showPlaylistButton = showPlaylist.release();
+    seekBar = bar.release();
+    seekProgress = progress.release();
+    defaultAlbumArt = defaultArt.release();
+    trackAlbumArt = trackArt.release();
+    aboutImage = about.release();
+    ShowTrackArt();
 }
 
 void CreateComponents()
@@ -84,6 +106,24 @@ void Free(T*& object)
 {
     delete object;
     object = nullptr;
+}
+
+// Workers re-read these fields under the lock and find them null from here on. A scan still
+// running on a worker keeps its scanner, and a start being prepared its engine: the process exit
+// that follows reclaims them.
+void ReleaseComponents()
+{
+    CancelStartRequests();
+    StateLock lock(stateLock);
+    if (scanner) {
+        scanner->CleanMemory();
+        if (scansInFlight == 0) delete scanner;
+        scanner = nullptr;
+    }
+    if (startsInFlight == 0)
+        Free(engine);
+    else
+        engine = nullptr;
 }
 
 }  // namespace
@@ -113,25 +153,13 @@ void FindExecutableFolder(const wchar_t* commandLine)
     wcscpy(executableFolder, module);
 }
 
-void InitializeWindow(HWND window)
+void InitializeWindow(HWND window, const char* commandText)
 {
     FindExecutableFolder(GetCommandLineW());
     RECT bounds = {};
     GetWindowRect(window, &bounds);
     int w = bounds.right - bounds.left;
     int h = bounds.bottom - bounds.top;
-
-    try {
-        BuildSkin(w, h);
-    } catch (const char* message) {
-        ShowLoadFailedNotification(window, message);
-        DestroyWindow(window);
-        return;
-    } catch (const std::bad_alloc& error) {
-        ShowRuntimeErrorNotification(window, error.what());
-        DestroyWindow(window);
-        return;
-    }
 
     try {
         CreateComponents();
@@ -149,6 +177,29 @@ void InitializeWindow(HWND window)
     scanner->AddFilter("ogg");
     scanner->AddFilter("flac");
     scanner->AddFilter("opus");
+
+    // The files need no skin: they are taken in, and the first one started, while it loads. The
+    // saved volume comes first, so the first file is heard at it.
+    if (commandText) {
+        RestoreSessionSettings(window);
+        if (*commandText) StartCommandIntake(window, commandText, strlen(commandText));
+    }
+
+    // On a failure nothing the intake began may go on playing behind the dialog.
+    try {
+        BuildSkin(w, h);
+    } catch (const char* message) {
+        ReleaseComponents();
+        ShowLoadFailedNotification(window, message);
+        DestroyWindow(window);
+        return;
+    } catch (const std::bad_alloc& error) {
+        ReleaseComponents();
+        ShowRuntimeErrorNotification(window, error.what());
+        DestroyWindow(window);
+        return;
+    }
+
     SetTimer(window, kPlaybackTimerId, kPlaybackTimerMs, PlaybackTimerProc);
     CreateBackBuffer(window);  // windowDC: every drawing of the window goes there first
 }
@@ -158,7 +209,6 @@ void TeardownWindow(HWND window)
     KillTimer(window, kPlaybackTimerId);
     SaveSessionAtClose(window);
     ReleaseTaskbarButton();
-    CancelStartRequests();
 
     // Workers re-read these fields under the lock and find them null from here on; a row worker
     // draws with the window's DC under it too.
@@ -179,16 +229,6 @@ void TeardownWindow(HWND window)
     playPauseButton = nullptr;
     randomButton = nullptr;
     albumArt = nullptr;
-    if (scanner) {
-        scanner->CleanMemory();
-        // A scan still running on a worker keeps its scanner; the process exit reclaims it.
-        if (scansInFlight == 0) delete scanner;
-        scanner = nullptr;
-    }
-    // Likewise an engine that a worker is opening a file with.
-    if (startsInFlight == 0)
-        Free(engine);
-    else
-        engine = nullptr;
+    ReleaseComponents();
     PostQuitMessage(0);
 }

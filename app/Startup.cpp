@@ -11,7 +11,6 @@
 #include "app/PlayerState.h"
 #include "app/Session.h"
 #include "components/ShortPath.h"
-#include "intake/CommandIntake.h"
 
 const char kWindowClassName[] = "OrvandelLumetraV3";
 const char kWindowTitle[] = "Orvandel's Lumetra";
@@ -111,10 +110,10 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance)
+HWND CreateMainWindow(HINSTANCE instance, const char* commandText)
 {
     return CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                           CW_USEDEFAULT, 0, 360, 290, nullptr, nullptr, instance, nullptr);
+                           CW_USEDEFAULT, 0, 360, 290, nullptr, nullptr, instance, const_cast<char*>(commandText));
 }
 
 int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
@@ -137,18 +136,14 @@ int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
         MessageBoxA(nullptr, "Can't Register Window", "Error!", MB_ICONERROR);
         return 0;
     }
-    HWND window = CreateMainWindow(instance);
+    // Its creation restores the session's settings and takes the text's files in.
+    HWND window = CreateMainWindow(instance, text);
     if (!window) {
         MessageBoxA(nullptr, "Can't Create Window", "Error!", MB_ICONERROR);
         return 1;
     }
-    RestoreSessionSettings(window);
     ShowWindow(window, showCommand);
-
-    if (*text)
-        StartCommandIntake(window, text, strlen(text));
-    else
-        StartSessionRestore(window);
+    if (!*text) StartSessionRestore(window);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0)) DispatchMessageA(&message);
