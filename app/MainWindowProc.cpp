@@ -10,6 +10,7 @@
 #include "intake/CommandIntake.h"
 #include "intake/DropIntake.h"
 #include "intake/IntakeGate.h"
+#include "intake/ScanSession.h"
 #include "playback/ControlMouse.h"
 #include "playback/StartWorker.h"
 #include "playback/Transport.h"
@@ -79,7 +80,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_CREATE:
         DecideLook(window);  // before the window is first shown
-        InitializeWindow(window);
+        InitializeWindow(window, static_cast<const char*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
         AddCommandsToSystemMenu(window);
         RegisterTaskbarMessage();
         return 0;
@@ -139,6 +140,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case kRestoreEndedMessage:
         OnRestoreEnded(window);
+        return 0;
+    case kScanShownMessage:
+        ShowScanOnWindow(window, wParam != 0);
         return 0;
     }
     if (IsTaskbarButtonCreated(message)) {

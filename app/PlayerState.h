@@ -19,7 +19,9 @@ struct PlaylistRow;
 //  - The window thread: the window procedure, timer 1 (PlaybackTimerProc), timer 2
 //    (ScrollEasingTimerProc), and every drawing on `windowDC`.
 //  - Intake workers (CommandIntakeWorker, DropIntakeWorker): scan into the list, ask the start
-//    worker for the first file, show their outcome dialog. One at a time (`intakeActive`).
+//    worker for the first file, show their outcome dialog. One at a time (`intakeActive`). The
+//    command line's starts while the window is being created, before its skin is loaded: the
+//    controls may come after a track started.
 //  - The start worker (playback/StartWorker.cpp): opens and starts the files asked for.
 //  - Row workers (PlaylistBuildWorker and the one that follows a long list's view): render rows.
 //  - Threads of the engine's own (an output thread per device, one length counter), which touch
@@ -109,6 +111,8 @@ const UINT kScrollTimerMs = 50;
 const UINT kStartEndedMessage = WM_APP + 1;
 // Posted by the session's restore when it has read the list.
 const UINT kRestoreEndedMessage = WM_APP + 2;
+// Posted by an intake worker as its scan begins (wParam nonzero) and ends: see ScanSession.
+const UINT kScanShownMessage = WM_APP + 3;
 
 struct CommandArgs {
     HWND window;

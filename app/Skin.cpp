@@ -1,6 +1,7 @@
-// Window creation and destruction: the skin, the layout, the engine, the scanner, timer 1.
+// Window creation and destruction: the engine, the scanner, the skin, the layout, timer 1.
 #include "app/Skin.h"
 
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <new>
@@ -13,7 +14,9 @@
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "components/PlaybackEngine.h"
+#include "intake/CommandIntake.h"
 #include "intake/Notification.h"
+#include "playback/NowPlaying.h"
 #include "playback/PlaybackTimer.h"
 #include "playback/StartWorker.h"
 #include "render/BackBuffer.h"
@@ -130,11 +133,11 @@ void FreeSkin()
 }
 
 // Hands the objects to the window in place of its own, keeping what the old ones showed: the
-// play or pause state, the random state and the track's art. Under the lock.
+// play or pause state and the random state; a track that started first, even before the window
+// had a skin, gets its art on the new one. Under the lock.
 void InstallSkin(SkinObjects& skin)
 {
     const bool showedPause = playPauseButton && playPauseButton == pauseButton;
-    Gdiplus::Image* trackArt = albumArt && albumArt == trackAlbumArt ? trackAlbumArt->image : nullptr;
     FreeSkin();
     playButton = skin.play.release();
     pauseButton = skin.pause.release();
@@ -150,11 +153,7 @@ void InstallSkin(SkinObjects& skin)
     aboutImage = skin.about.release();
     playPauseButton = showedPause ? pauseButton : playButton;
     randomButton = randomPlay ? randomOnButton : randomOffButton;
-    albumArt = defaultAlbumArt;
-    if (trackArt) {  // borrowed from the current track, which still owns it
-        trackAlbumArt->SetImage(trackArt);
-        albumArt = trackAlbumArt;
-    }
+    ShowTrackArt();
 }
 
 void CreateComponents()
@@ -169,6 +168,24 @@ void TakeScale(int dpi)
     windowDpi = dpi;
     listRect = {0, 0, Scaled(350), Scaled(200)};
     ScalePlaylistRows();
+}
+
+// Workers re-read these fields under the lock and find them null from here on. A scan still
+// running on a worker keeps its scanner, and a start being prepared its engine: the process exit
+// that follows reclaims them.
+void ReleaseComponents()
+{
+    CancelStartRequests();
+    StateLock lock(stateLock);
+    if (scanner) {
+        scanner->CleanMemory();
+        if (scansInFlight == 0) delete scanner;
+        scanner = nullptr;
+    }
+    if (startsInFlight == 0)
+        Free(engine);
+    else
+        engine = nullptr;
 }
 
 }  // namespace
@@ -198,28 +215,13 @@ void FindExecutableFolder(const wchar_t* commandLine)
     wcscpy(executableFolder, module);
 }
 
-void InitializeWindow(HWND window)
+void InitializeWindow(HWND window, const char* commandText)
 {
     FindExecutableFolder(GetCommandLineW());
     RECT bounds = {};
     GetWindowRect(window, &bounds);
     int w = bounds.right - bounds.left;
     int h = bounds.bottom - bounds.top;
-
-    try {
-        SkinObjects skin = BuildSkin(w, h, windowDpi);
-        StateLock lock(stateLock);
-        InstallSkin(skin);
-        TakeScale(windowDpi);
-    } catch (const char* message) {
-        ShowLoadFailedNotification(window, message);
-        DestroyWindow(window);
-        return;
-    } catch (const std::bad_alloc& error) {
-        ShowRuntimeErrorNotification(window, error.what());
-        DestroyWindow(window);
-        return;
-    }
 
     try {
         CreateComponents();
@@ -237,6 +239,32 @@ void InitializeWindow(HWND window)
     scanner->AddFilter("ogg");
     scanner->AddFilter("flac");
     scanner->AddFilter("opus");
+
+    // The files need no skin: they are taken in, and the first one started, while it loads. The
+    // saved volume comes first, so the first file is heard at it.
+    if (commandText) {
+        RestoreSessionSettings(window);
+        if (*commandText) StartCommandIntake(window, commandText, strlen(commandText));
+    }
+
+    // On a failure nothing the intake began may go on playing behind the dialog.
+    try {
+        SkinObjects skin = BuildSkin(w, h, windowDpi);
+        StateLock lock(stateLock);
+        InstallSkin(skin);
+        TakeScale(windowDpi);
+    } catch (const char* message) {
+        ReleaseComponents();
+        ShowLoadFailedNotification(window, message);
+        DestroyWindow(window);
+        return;
+    } catch (const std::bad_alloc& error) {
+        ReleaseComponents();
+        ShowRuntimeErrorNotification(window, error.what());
+        DestroyWindow(window);
+        return;
+    }
+
     SetTimer(window, kPlaybackTimerId, kPlaybackTimerMs, PlaybackTimerProc);
     CreateBackBuffer(window);  // windowDC: every drawing of the window goes there first
 }
@@ -246,24 +274,13 @@ void TeardownWindow(HWND window)
     KillTimer(window, kPlaybackTimerId);
     SaveSessionAtClose(window);
     ReleaseTaskbarButton();
-    CancelStartRequests();
 
     // Workers re-read these fields under the lock and find them null from here on; a row worker
     // draws with the window's DC under it too.
     StateLock lock(stateLock);
     ReleaseBackBuffer();
     FreeSkin();
-    if (scanner) {
-        scanner->CleanMemory();
-        // A scan still running on a worker keeps its scanner; the process exit reclaims it.
-        if (scansInFlight == 0) delete scanner;
-        scanner = nullptr;
-    }
-    // Likewise an engine that a worker is opening a file with.
-    if (startsInFlight == 0)
-        Free(engine);
-    else
-        engine = nullptr;
+    ReleaseComponents();
     PostQuitMessage(0);
 }
 

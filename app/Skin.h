@@ -1,4 +1,4 @@
-// Window creation and destruction: the skin, the layout, the engine, the scanner, timer 1.
+// Window creation and destruction: the engine, the scanner, the skin, the layout, timer 1.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +10,11 @@ extern wchar_t executableFolder[MAX_PATH];
 // double quotes; otherwise from the module's own file name.
 void FindExecutableFolder(const wchar_t* commandLine);
 
-// WM_CREATE: builds everything; on failure tells the user and destroys the window.
-void InitializeWindow(HWND window);
+// WM_CREATE: builds everything; on failure tells the user and destroys the window. With
+// commandText (the player's own start; empty when it names nothing) it also restores the session's
+// settings and lets the text's intake in as soon as the engine is made, so the first file is
+// opened and started while the skin loads.
+void InitializeWindow(HWND window, const char* commandText);
 // WM_DESTROY: frees everything InitializeWindow built and ends the message loop.
 void TeardownWindow(HWND window);
 // WM_DPICHANGED: lays the window out again at dpi, with the skin set for it, and takes the

@@ -13,7 +13,6 @@
 #include "app/Session.h"
 #include "app/Skin.h"
 #include "components/ShortPath.h"
-#include "intake/CommandIntake.h"
 
 const char kWindowClassName[] = "OrvandelLumetraV3";
 const char kWindowTitle[] = "Orvandel's Lumetra";
@@ -113,14 +112,14 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance)
+HWND CreateMainWindow(HINSTANCE instance, const char* commandText)
 {
     // Made at the scale new windows get; a window that opens on a monitor of another scale is laid
     // out again for that one at once.
     windowDpi = SystemDpi();
-    HWND window =
-        CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                        CW_USEDEFAULT, 0, Scaled(360), Scaled(290), nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(WS_EX_ACCEPTFILES, kWindowClassName, kWindowTitle,
+                                  WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, CW_USEDEFAULT, 0, Scaled(360), Scaled(290),
+                                  nullptr, nullptr, instance, const_cast<char*>(commandText));
     const int dpi = window ? DpiOfWindow(window) : windowDpi.load();
     if (dpi != windowDpi) {
         RECT place = {};
@@ -153,18 +152,14 @@ int RunPlayer(HINSTANCE instance, const char* text, int showCommand)
         MessageBoxA(nullptr, "Can't Register Window", "Error!", MB_ICONERROR);
         return 0;
     }
-    HWND window = CreateMainWindow(instance);
+    // Its creation restores the session's settings and takes the text's files in.
+    HWND window = CreateMainWindow(instance, text);
     if (!window) {
         MessageBoxA(nullptr, "Can't Create Window", "Error!", MB_ICONERROR);
         return 1;
     }
-    RestoreSessionSettings(window);
     ShowWindow(window, showCommand);
-
-    if (*text)
-        StartCommandIntake(window, text, strlen(text));
-    else
-        StartSessionRestore(window);
+    if (!*text) StartSessionRestore(window);
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0)) DispatchMessageA(&message);

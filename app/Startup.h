@@ -29,4 +29,5 @@ int RunPlayer(HINSTANCE instance, const char* commandText, int showCommand);
 // the text. The caller then ends with exit code 0.
 bool ForwardToRunningInstance(const char* commandText);
 bool RegisterMainWindowClass(HINSTANCE instance);
-HWND CreateMainWindow(HINSTANCE instance);
+// With commandText, the player's own window: see InitializeWindow.
+HWND CreateMainWindow(HINSTANCE instance, const char* commandText = nullptr);

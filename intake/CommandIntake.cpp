@@ -48,7 +48,7 @@ void RunCommandIntake(const CommandArgs& args, IntakeTicket& ticket)
     CommandParts parts = TokenizeCommandText(args.text);
     bool append = IsAppendVerb(parts);
 
-    ScanSession session(window, 256);
+    ScanSession session(window);
     if (append)
         playlistBuilt = false;
     else
@@ -64,7 +64,14 @@ void RunCommandIntake(const CommandArgs& args, IntakeTicket& ticket)
     StartPlaybackIfIdle(window);
     InvalidateWindow(window);
 
-    int count = PlaylistCount();
+    int count;
+    {
+        StateLock lock(stateLock);
+        // The window went while the list was filled (its skin failed to load, or it was closed):
+        // no one is left to tell.
+        if (!scanner) return;
+        count = scanner->GetNoOfFiles();
+    }
     // What follows touches nothing shared: a file opened meanwhile (a double-click in Explorer
     // while the dialog is up) starts an intake of its own.
     ticket.End();

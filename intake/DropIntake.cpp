@@ -23,7 +23,7 @@ void RunDropIntake(DropArgs& args, IntakeTicket& ticket)
         StateLock lock(stateLock);
         if (!scanner) return;
     }
-    ScanSession session(args.window, 128);
+    ScanSession session(args.window);
     if (!args.append) {
         StateLock lock(stateLock);
         // Cleared again with the list itself, so a row build that finishes in between cannot

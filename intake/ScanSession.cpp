@@ -3,24 +3,17 @@
 #include "intake/ScanSession.h"
 
 #include "app/PlayerState.h"
+#include "app/Startup.h"
 #include "components/FolderScanner.h"
 #include "intake/PlaylistFile.h"
 
 #include <new>
 #include <string>
 
-ScanSession::ScanSession(HWND window, int titleCapacity)
-    : window(window), savedTitle{}, savedExStyle(0), removedAcceptFiles(false), finished(false)
+ScanSession::ScanSession(HWND window) : window(window), finished(false)
 {
-    if (titleCapacity > static_cast<int>(sizeof savedTitle)) titleCapacity = sizeof savedTitle;
-    GetWindowTextA(window, savedTitle, titleCapacity);
-    SetWindowTextA(window, "Scanning for music files");
     scanning = true;
-    savedExStyle = GetWindowLongA(window, GWL_EXSTYLE);
-    if (savedExStyle & WS_EX_ACCEPTFILES) {
-        SetWindowLongA(window, GWL_EXSTYLE, savedExStyle ^ WS_EX_ACCEPTFILES);
-        removedAcceptFiles = true;
-    }
+    PostMessageA(window, kScanShownMessage, TRUE, 0);
 }
 
 void ScanSession::Finish()
@@ -28,13 +21,26 @@ void ScanSession::Finish()
     if (finished) return;
     finished = true;
     scanning = false;
-    if (removedAcceptFiles) SetWindowLongA(window, GWL_EXSTYLE, savedExStyle);
-    SetWindowTextA(window, savedTitle);
+    PostMessageA(window, kScanShownMessage, FALSE, 0);
 }
 
 ScanSession::~ScanSession()
 {
     Finish();
+}
+
+void ShowScanOnWindow(HWND window, bool scanRuns)
+{
+    // Outside a scan the window always has its own title and takes drops. The messages come in
+    // the order the sessions posted them, so the last one tells how the window stands.
+    const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    if (scanRuns) {
+        SetWindowTextA(window, "Scanning for music files");
+        SetWindowLongA(window, GWL_EXSTYLE, exStyle & ~WS_EX_ACCEPTFILES);
+    } else {
+        SetWindowLongA(window, GWL_EXSTYLE, exStyle | WS_EX_ACCEPTFILES);
+        SetWindowTextA(window, kWindowTitle);
+    }
 }
 
 void ScanIntoPlaylist(const char* path)

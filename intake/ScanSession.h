@@ -4,13 +4,15 @@
 
 #include <windows.h>
 
+// Held by an intake worker while it fills the list. The title and drop acceptance belong to the
+// window thread, which changes them on kScanShownMessage: the worker only posts, so it never waits
+// for a window thread that may still be building the window.
 class ScanSession {
 public:
-    // Saves the title (at most titleCapacity - 1 characters), shows "Scanning for music files",
-    // sets `scanning` and takes drop acceptance away.
-    ScanSession(HWND window, int titleCapacity);
-    // Clears `scanning`, then gives back drop acceptance and the title, in that order, so the
-    // playback timer's title animation cannot overwrite the restored title.
+    // Sets `scanning`; the window then shows "Scanning for music files" and takes drops no more.
+    explicit ScanSession(HWND window);
+    // Clears `scanning`; the window then gives back drop acceptance and its title. Posted after
+    // the flag is cleared, so the playback timer's title animation cannot overwrite the title.
     void Finish();
     ~ScanSession();
     ScanSession(const ScanSession&) = delete;
@@ -18,11 +20,12 @@ public:
 
 private:
     HWND window;
-    char savedTitle[256];
-    LONG savedExStyle;
-    bool removedAcceptFiles;
     bool finished;
 };
+
+// kScanShownMessage, on the window thread: the scan's title and refusal of drops while a scan
+// runs, the window's own title and drop acceptance after it.
+void ShowScanOnWindow(HWND window, bool scanRuns);
 
 // Scans one path into the playlist without holding the state lock; nothing when the scanner is gone.
 // A playlist file (.m3u, .m3u8, .pls) is read and its entries scanned in its order instead. Every

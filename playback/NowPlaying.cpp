@@ -68,6 +68,16 @@ void ClearNowPlaying()
     currentTrack = nullptr;
 }
 
+void ShowTrackArt()
+{
+    StateLock lock(stateLock);
+    albumArt = defaultAlbumArt;
+    if (currentTrack && currentTrack->hasArt && trackAlbumArt) {
+        trackAlbumArt->SetImage(currentTrack->artThumbnail);
+        albumArt = trackAlbumArt;
+    }
+}
+
 void UpdateNowPlaying(const char* path)
 {
     // The record reads the file and finds its long name: not under the lock.
@@ -82,11 +92,7 @@ void UpdateNowPlaying(TrackInfo* track)
     currentTrack = track;
     PointTextsInto(currentTrack);
 
-    // ClearNowPlaying has let the old art go and shows the default art until a picture comes.
-    if (currentTrack->hasArt && trackAlbumArt) {
-        trackAlbumArt->SetImage(currentTrack->artThumbnail);
-        albumArt = trackAlbumArt;
-    }
+    ShowTrackArt();
 
     PlaybackSound* sound = engine ? engine->ActiveSound : nullptr;
     FormatBitRate(sound);

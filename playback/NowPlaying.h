@@ -12,5 +12,9 @@ void UpdateNowPlaying(TrackInfo* track);
 // Drops the current track record and everything that points into it.
 void ClearNowPlaying();
 
+// Shows the current track's picture, or the default art when it has none. Also for the skin, which
+// may come after the first file started.
+void ShowTrackArt();
+
 // The average bit rate in kilobits per second of a file of sizeBytes playing lengthMs (not 0).
 int BitRateKbps(unsigned sizeBytes, unsigned lengthMs);

@@ -1,6 +1,7 @@
 // Window creation: the skin's layout, the first paint, and a skin file that is missing.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "app/PlayerState.h"
@@ -9,6 +10,7 @@
 #include "components/ImageButton.h"
 #include "components/ImageObject.h"
 #include "render/MainView.h"
+#include "support/Audio.h"
 #include "support/TestSupport.h"
 #include "support/WindowSupport.h"
 
@@ -149,10 +151,12 @@ protected:
     }
     void TearDown() override { RemoveTree(folder); }
 
-    // Runs the copy, opens the details of the failure dialog it shows, reads it and presses OK.
-    void RunAndReadFailure(std::vector<std::wstring>& texts, DWORD& exitCode)
+    // Runs the copy with the arguments given, opens the details of the failure dialog it shows,
+    // calls whileShown, reads the dialog and presses OK.
+    void RunAndReadFailure(std::vector<std::wstring>& texts, DWORD& exitCode, const std::string& arguments = "",
+                           const std::function<void()>& whileShown = nullptr)
     {
-        ChildProcess player("\"" + folder + "\\Lumetra.exe\"");
+        ChildProcess player("\"" + folder + "\\Lumetra.exe\"" + arguments);
         ASSERT_TRUE(player.Started());
         HWND dialog = nullptr;
         ASSERT_TRUE(WaitFor(
@@ -165,6 +169,7 @@ protected:
         ASSERT_NE(toggle, nullptr);
         SendMessageW(toggle, BM_CLICK, 0, 0);
         ASSERT_TRUE(WaitFor([&] { return HasText(DialogTexts(dialog), L"Hide technical details"); }, 30000));
+        if (whileShown) whileShown();
         texts = DialogTexts(dialog);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         ProcessResult result = player.Wait(20000);
@@ -208,4 +213,18 @@ TEST_F(BrokenInstall, AboutPictureIsLookedForBesideTheProgramOnly)
     ASSERT_NO_FATAL_FAILURE(RunAndReadFailure(texts, exitCode));
     EXPECT_EQ(exitCode, 1u);
     EXPECT_TRUE(MentionsFile(texts, L"About.mtx"));
+}
+
+TEST_F(BrokenInstall, AFileOnTheCommandLineIsNeverHeardAndTheProcessEnds)
+{
+    // The file is taken in while the skin loads; the failure stops its start before the dialog.
+    ASSERT_TRUE(DeleteFileA((folder + "\\DefaultTheme\\Next.mtx").c_str()));
+    const uint64_t before = CaptureSize();
+    std::vector<std::wstring> texts;
+    DWORD exitCode = 0;
+    ASSERT_NO_FATAL_FAILURE(RunAndReadFailure(texts, exitCode, " \"" + MediaPath("tone-440.mp3") + "\"", [&] {
+        EXPECT_FALSE(WaitFor([&] { return CaptureSize() > before; }, 2000)) << "heard behind the dialog";
+    }));
+    EXPECT_EQ(exitCode, 1u);
+    EXPECT_EQ(CaptureSize(), before);
 }

@@ -248,10 +248,14 @@ TEST_F(IntakeTest, ADropWhileAnIntakeRunsIsRefusedAndReleased)
     Intake("\"" + AddMedia("tone-440.mp3") + "\"");
     ASSERT_TRUE(WaitFor([] { return Active() != nullptr; }, 30000));
     PlaybackSound* playing = Active();
-    Intake("add_to_list \"" + AddMedia("tone-660.ogg") + "\"");
-    HDROP drop = MakeDrop(AddMedia("tone-770.flac"));
-    SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-    EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));  // DragFinish freed it
+    ASSERT_TRUE(WaitForWorkerEnd());
+    {
+        StateLock lock(stateLock);  // holds the next intake's worker at its first step
+        Intake("add_to_list \"" + AddMedia("tone-660.ogg") + "\"");
+        HDROP drop = MakeDrop(AddMedia("tone-770.flac"));
+        SendMessageA(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_EQ(GlobalFlags(drop), static_cast<UINT>(GMEM_INVALID_HANDLE));  // DragFinish freed it
+    }
     ASSERT_TRUE(WaitForWorkerEnd());
     EXPECT_EQ(Count(), 2);
     EXPECT_EQ(Active(), playing);  // the refused drop stopped nothing
