@@ -30,6 +30,8 @@ wchar_t executableFolder[MAX_PATH] = L"";
 namespace {
 
 const int kSkinPathLength = 500;
+// How long the skin waits for the first file given on the command line to be heard.
+const unsigned long kFirstSoundWaitMs = 200;
 
 // A skin file beside the program. At a scale above 100 % the file of the set for that scale,
 // DefaultTheme\<percent>\<name>, where there is one; otherwise the 100 % file, drawn larger.
@@ -240,11 +242,13 @@ void InitializeWindow(HWND window, const char* commandText)
     scanner->AddFilter("flac");
     scanner->AddFilter("opus");
 
-    // The files need no skin: they are taken in, and the first one started, while it loads. The
-    // saved volume comes first, so the first file is heard at it.
+    // The files need no skin: they are taken in, and the first one started, before it loads. The
+    // saved volume comes first, so the first file is heard at it. The skin then waits a moment for
+    // the first sound, whose opening it would otherwise slow down on a busy processor.
     if (commandText) {
         RestoreSessionSettings(window);
-        if (*commandText) StartCommandIntake(window, commandText, strlen(commandText));
+        if (*commandText && StartCommandIntake(window, commandText, strlen(commandText)))
+            WaitForFirstSound(kFirstSoundWaitMs);
     }
 
     // On a failure nothing the intake began may go on playing behind the dialog.

@@ -3,6 +3,7 @@
 
 #include <process.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -194,6 +195,14 @@ StartOutcome StartIfNothingLoaded(HWND window, int index)
     if (startAnswered != mine)
         return startWorkerBusy || startSerial != mine ? StartOutcome::Superseded : StartOutcome::Failed;
     return startAnsweredPlays ? StartOutcome::Started : StartOutcome::Failed;
+}
+
+void WaitForFirstSound(unsigned long timeoutMs)
+{
+    std::unique_lock<StateMutex> lock(stateLock);
+    // Each answer of the start worker tells the signal, a start that failed included.
+    startAnsweredSignal.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                 [] { return !engine || engine->ActiveSound; });
 }
 
 void StartPlaybackIfIdle(HWND window)

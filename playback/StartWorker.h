@@ -21,6 +21,11 @@ enum class StartOutcome { Started, Failed, Superseded };
 // Never hold the state lock when calling this.
 StartOutcome StartIfNothingLoaded(HWND window, int index);
 
+// Waits, at most timeoutMs, until a sound is loaded (or the engine is gone). For the window thread
+// while it creates the window with files to take in: the first file's opening then does not share
+// the processor with the skin's loading. Never with the state lock held.
+void WaitForFirstSound(unsigned long timeoutMs);
+
 // Starts the file at currentIndex when nothing is loaded and the list holds a file. A file that
 // does not start gives way to the one after it, once around the list at most. Intake workers.
 void StartPlaybackIfIdle(HWND window);
