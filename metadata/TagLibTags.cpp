@@ -3,6 +3,7 @@
 
 #include <attachedpictureframe.h>
 #include <flacfile.h>
+#include <id3v2framefactory.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
 #include <oggflacfile.h>
@@ -59,6 +60,39 @@ Container FindContainer(TagLib::IOStream& stream)
     return Container::Other;
 }
 
+// ID3v2 chapter frames (CHAP, CTOC) may hold frames, chapters among them, and TagLib reads such
+// nesting by recursion: a tag of a few megabytes of chapters nested in chapters overflows the
+// stack of the thread that reads it. The player shows no chapters, so its frame factory reads them
+// as frames of unknown kind, which are skipped whole. The frame header's class is protected in
+// TagLib; its type is taken from the factory's own function.
+template <class Method>
+struct ParameterOf;
+template <class Result, class Class, class Parameter>
+struct ParameterOf<Result (Class::*)(Parameter) const> {
+    using Type = Parameter;
+};
+
+struct FrameFactoryTypes : TagLib::ID3v2::FrameFactory {
+    using FrameHeader = ParameterOf<decltype(&FrameFactoryTypes::updateFrame)>::Type;
+};
+
+class FrameFactoryWithoutChapters : public TagLib::ID3v2::FrameFactory {
+protected:
+    bool updateFrame(FrameFactoryTypes::FrameHeader header) const override
+    {
+        const TagLib::ByteVector id = header->frameID();
+        if (id == "CHAP" || id == "CTOC") return false;
+        return FrameFactory::updateFrame(header);
+    }
+};
+
+// Shared by every thread: it holds no state of its own.
+TagLib::ID3v2::FrameFactory* FrameFactory()
+{
+    static FrameFactoryWithoutChapters factory;
+    return &factory;
+}
+
 template <class OggFile>
 bool ReadOgg(TagLib::IOStream& stream, FoundTags& found)
 {
@@ -81,7 +115,7 @@ FoundTags ReadTagLibTags(TagLib::IOStream& stream)
             ReadOgg<TagLib::Ogg::Opus::File>(stream, found);
         break;
     case Container::Flac: {
-        TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        TagLib::FLAC::File file(&stream, FrameFactory(), false);
         if (!file.isValid()) break;
         found.properties = file.properties();
         found.cover = CoverOf(file.pictureList());
@@ -89,7 +123,7 @@ FoundTags ReadTagLibTags(TagLib::IOStream& stream)
         break;
     }
     case Container::Other: {
-        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        TagLib::MPEG::File file(&stream, FrameFactory(), false);
         if (!file.isValid()) break;
         found.properties = file.properties();
         found.cover = CoverOf(file.ID3v2Tag());

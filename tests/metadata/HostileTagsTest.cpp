@@ -1,9 +1,11 @@
 // Tests of files made to hurt the tag reader: lying sizes, covers too big to decode, odd headers.
 #include "metadata/CoverThumbnail.h"
 #include "metadata/PictureSize.h"
+#include "metadata/TagLibTags.h"
 #include "metadata/TrackInfo.h"
 
 #include <gtest/gtest.h>
+#include <tbytevectorstream.h>
 #include <psapi.h>
 
 #include <atomic>
@@ -195,6 +197,25 @@ TEST(HostileTags, LyingFramesNeitherThrowNorTakeMemoryAndTheFramesAfterThemAreRe
         EXPECT_LT(largestRequest.load(), 64 * kMegabyte);
     }
     RemoveTree(folder);
+}
+
+// Found by the fuzzer: chapters nested in chapters, each holding the next as its frame. TagLib reads
+// such nesting by recursion, and these 100,000 levels (2.8 MB) overflowed the stack.
+TEST(HostileTags, ChaptersNestedInChaptersAreSkippedAndTheFramesAfterThemRead)
+{
+    const int kLevels = 100000;
+    const Bytes fields = Join({{'c', 0}, Bytes(16, 0)});  // element id, times and offsets
+    Bytes nested;
+    for (int level = 1; level <= kLevels; ++level) {
+        const size_t inner = (kLevels - level + 1) * fields.size() + (kLevels - level) * 10;
+        const Bytes header = Join({fields, {'C', 'H', 'A', 'P'}, BigEndian(static_cast<uint32_t>(inner), 4), {0, 0}});
+        nested.insert(nested.end(), header.begin(), header.end());
+    }
+    nested.insert(nested.end(), fields.begin(), fields.end());
+    const Bytes file = TagWriter().AddFrame("CHAP", nested).AddIsoText("TPE1", "After").Build();
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(file.data()), file.size()));
+    const FoundTags found = ReadTagLibTags(stream);
+    EXPECT_EQ(found.properties["ARTIST"].toString(), TagLib::String("After"));
 }
 
 }  // namespace
