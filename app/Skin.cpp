@@ -290,7 +290,7 @@ void TeardownWindow(HWND window)
 
 void RescaleWindow(HWND window, int dpi, const RECT& suggested)
 {
-    const int w = suggested.right - suggested.left, h = suggested.bottom - suggested.top;
+    int w = suggested.right - suggested.left, h = suggested.bottom - suggested.top;
     if (dpi > 0 && dpi != windowDpi) {
         try {
             SkinObjects skin = BuildSkin(w, h, dpi);
@@ -304,7 +304,12 @@ void RescaleWindow(HWND window, int dpi, const RECT& suggested)
             hoverStale = true;
             playlistBuilt = false;
         } catch (...) {
-            // A skin that cannot be loaded at the new scale: the old one stays, at its old size.
+            // A skin that cannot be loaded at the new scale: the old one stays, and so does the
+            // window's size; it only moves to the suggested place.
+            RECT outer = {};
+            GetWindowRect(window, &outer);
+            w = outer.right - outer.left;
+            h = outer.bottom - outer.top;
         }
     }
     SetWindowPos(window, nullptr, suggested.left, suggested.top, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
