@@ -6,7 +6,8 @@
 //   Launch.exe forward CAPTURE -- COMMAND-LINE -- SECOND-COMMAND-LINE
 //     starts the first, waits for its sound (silence, so the capture only grows), then times the
 //     second from its start until a sample that is not silent arrives in the capture
-// Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones).
+// Prints "launch ms=<milliseconds>" once the moment came (for sound, with the window's milestones; for
+// forward, with when the second program had handed its file over and ended).
 // With --hold the program then keeps running (its window minimized with --minimize) until a line
 // arrives on stdin (the bench reads the
 // system's CPU counters meanwhile).
@@ -250,6 +251,7 @@ int main(int argc, char** argv)
     KernelHandle process(info.hProcess), thread(info.hThread);
 
     double ms = 0;
+    double handedOver = -1;  // forward: when the second program had handed its file over and ended
     bool seen = false;
     Milestones milestones;
     if (mode == "sound") {
@@ -271,7 +273,11 @@ int main(int argc, char** argv)
                                       &secondStartup, &second);
         if (seen) {
             KernelHandle secondProcess(second.hProcess), secondThread(second.hThread);
-            seen = PollUntil(process.Get(), 1, [&] { return LoudSampleArrived(capture, offset); });
+            seen = PollUntil(process.Get(), 1, [&] {
+                if (handedOver < 0 && WaitForSingleObject(secondProcess.Get(), 0) == WAIT_OBJECT_0)
+                    handedOver = MillisecondsSince(secondStart);
+                return LoudSampleArrived(capture, offset);
+            });
             ms = MillisecondsSince(secondStart);
             if (WaitForSingleObject(secondProcess.Get(), 5000) != WAIT_OBJECT_0)
                 TerminateProcess(secondProcess.Get(), 0);
@@ -284,7 +290,10 @@ int main(int argc, char** argv)
     }
 
     if (seen) {
-        printf("launch ms=%.1f%s\n", ms, milestones.Text().c_str());
+        if (mode == "forward")
+            printf("launch ms=%.1f handed=%.1f\n", ms, handedOver);
+        else
+            printf("launch ms=%.1f%s\n", ms, milestones.Text().c_str());
         fflush(stdout);
         if (minimize) {
             HWND window = WindowOf(info.dwProcessId);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
@@ -45,6 +46,17 @@ struct StartMode {
     uint32_t heldAtMs = 0;
 };
 
+// Joined however the scope is left.
+struct JoinedThread {
+    std::thread thread;
+    ~JoinedThread()
+    {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+// The sound is prepared on a thread of its own while the record is read: opening the device
+// mostly waits on the system, and reading the tags and scaling a cover can take as long again.
 void PrepareTrack(const std::string& path, const StartMode& mode, PreparedTrack& track)
 {
     PlaybackEngine* target;
@@ -54,16 +66,29 @@ void PrepareTrack(const std::string& path, const StartMode& mode, PreparedTrack&
         if (!target) return;
         ++startsInFlight;  // keeps the teardown from freeing the engine under this start
     }
-    track.sound =
-        mode.held ? target->PrepareHeldSound(path.c_str(), mode.heldAtMs) : target->PrepareSound(path.c_str());
-    // The end of the sound before it is heard first, when it cannot be followed on its device.
-    target->WaitForEndingSound(track.sound, kEndingSoundWaitMs);
-    if (track.sound) {
+    PreparedSound* sound = nullptr;
+    auto prepareSound = [&] {
+        sound = mode.held ? target->PrepareHeldSound(path.c_str(), mode.heldAtMs) : target->PrepareSound(path.c_str());
+        // The end of the sound before it is heard first, when it cannot be followed on its device.
+        try {
+            target->WaitForEndingSound(sound, kEndingSoundWaitMs);
+        } catch (...) {
+        }
+    };
+    {
+        JoinedThread preparer;
+        try {
+            preparer.thread = std::thread(prepareSound);
+        } catch (...) {
+            prepareSound();  // no thread: one after the other
+        }
         try {
             track.info.reset(new TrackInfo(path.c_str()));
         } catch (...) {
         }
     }
+    track.sound = sound;
+    if (!track.sound) track.info.reset();
     StateLock lock(stateLock);
     --startsInFlight;
 }

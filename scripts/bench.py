@@ -93,7 +93,7 @@ def launch(mode, program_args, name, session=None):
     if result.returncode != 0:
         raise RuntimeError("%s: %s" % (name, (result.stderr or result.stdout).strip()[-400:]))
     ms = parse_value(result.stdout, "ms")
-    milestones = dict((k, float(v)) for k, v in re.findall(r"\b(shown|scanning|restored)=([-0-9.]+)", result.stdout))
+    milestones = dict((k, float(v)) for k, v in re.findall(r"\b(shown|scanning|restored|handed)=([-0-9.]+)", result.stdout))
     return (ms, milestones) if milestones else ms
 
 
