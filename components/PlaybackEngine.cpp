@@ -23,7 +23,7 @@
 namespace {
 
 // How long a start waits for the sound it replaces to fall silent, so two devices do not play at
-// once; a device that takes longer is closed by its own thread all the same.
+// once; a device that takes longer is silenced and closed by its own thread all the same.
 constexpr DWORD kReplacedCloseWaitMs = 50;
 
 // A sound's length. Fixed from the start, except for an mp3 without an info header: its guess is
@@ -418,7 +418,7 @@ bool PlaybackEngine::StartPrepared(PreparedSound*& prepared)
             output = std::move(owned->output);
             if (previous != nullptr) {
                 core->lengthCounter.Count(nullptr, std::string());  // its count is of no use now
-                if (const auto replaced = previous->End()) replaced->WaitClosed(kReplacedCloseWaitMs);
+                if (const auto replaced = previous->End()) replaced->WaitSilent(kReplacedCloseWaitMs);
             }
             output->SetGain(GainForVolume(core->volume));
             if ((owned->held && !output->Pause(true)) || !output->Play()) {

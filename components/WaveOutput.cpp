@@ -30,6 +30,61 @@ size_t FramesPerBuffer(int rate)
     return static_cast<size_t>(std::max(256, rate / 20));
 }
 
+// Wine runs every waveOut open and close of a process on one thread of its own, and a close can
+// take as long as the device takes to let go of what it still holds (a third of a second where the
+// sound goes through a paced pipe). A device opened just after another was stopped, as when a
+// second launch replaces the list, would wait behind that close. So a stopped device is silenced
+// at once and closed only once a start that follows has had a moment to open its own.
+constexpr DWORD kCloseGraceMs = 100;
+constexpr DWORD kOpeningWaitMs = 1000;  // a stalled open keeps no close back for long
+// Plain system objects: nothing to destroy at exit while an output thread may still wait on them.
+SRWLOCK openingLock = SRWLOCK_INIT;
+CONDITION_VARIABLE openingChanged = CONDITION_VARIABLE_INIT;
+int devicesOpening = 0;           // waveOutOpen calls under way
+unsigned devicesOpenedSoFar = 0;  // finished, whether they worked or not
+
+// Returns the count of finished opens.
+unsigned CountOpening(int change)
+{
+    AcquireSRWLockExclusive(&openingLock);
+    devicesOpening += change;
+    if (change < 0) ++devicesOpenedSoFar;
+    const unsigned count = devicesOpenedSoFar;
+    ReleaseSRWLockExclusive(&openingLock);
+    WakeAllConditionVariable(&openingChanged);
+    return count;
+}
+
+unsigned DevicesOpenedSoFar()
+{
+    AcquireSRWLockShared(&openingLock);
+    const unsigned count = devicesOpenedSoFar;
+    ReleaseSRWLockShared(&openingLock);
+    return count;
+}
+
+// Under openingLock: until done() holds or timeoutMs have gone by.
+template <typename Condition>
+void WaitWhileOpening(DWORD timeoutMs, Condition done)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        const DWORD spent = GetTickCount() - start;
+        if (spent >= timeoutMs) return;
+        SleepConditionVariableSRW(&openingChanged, &openingLock, timeoutMs - spent, 0);
+    }
+}
+
+// Until an open counted after `before` has ended, or none began within the grace; and then until
+// no open is under way.
+void WaitForFollowingOpen(unsigned before)
+{
+    AcquireSRWLockExclusive(&openingLock);
+    WaitWhileOpening(kCloseGraceMs, [&] { return devicesOpening > 0 || devicesOpenedSoFar != before; });
+    WaitWhileOpening(kOpeningWaitMs, [] { return devicesOpening == 0; });
+    ReleaseSRWLockExclusive(&openingLock);
+}
+
 }  // namespace
 
 PrimedSource PrimedSource::Prime(std::unique_ptr<AudioDecoder> decoder, uint64_t firstFrame)
@@ -67,6 +122,7 @@ WaveOutput::~WaveOutput()
     if (thread.load() != nullptr) CloseHandle(thread.load());
     if (wake != nullptr) CloseHandle(wake);
     if (closed != nullptr) CloseHandle(closed);
+    if (silent != nullptr) CloseHandle(silent);
     if (drainedSignal != nullptr) CloseHandle(drainedSignal);
 }
 
@@ -84,8 +140,9 @@ bool WaveOutput::OpenDevice()
 {
     wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     closed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    silent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     drainedSignal = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (wake == nullptr || closed == nullptr || drainedSignal == nullptr) return false;
+    if (wake == nullptr || closed == nullptr || silent == nullptr || drainedSignal == nullptr) return false;
     WAVEFORMATEX format = {};
     format.wFormatTag = WAVE_FORMAT_PCM;
     format.nChannels = static_cast<WORD>(channels);
@@ -94,10 +151,11 @@ bool WaveOutput::OpenDevice()
     format.nBlockAlign = static_cast<WORD>(channels * sizeof(int16_t));
     format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
     HWAVEOUT opened = nullptr;
-    if (waveOutOpen(&opened, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(wake), 0, CALLBACK_EVENT) !=
-        MMSYSERR_NOERROR) {
-        return false;
-    }
+    CountOpening(+1);
+    const MMRESULT result =
+        waveOutOpen(&opened, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(wake), 0, CALLBACK_EVENT);
+    openedAs = CountOpening(-1);
+    if (result != MMSYSERR_NOERROR) return false;
     device = opened;
     return true;
 }
@@ -129,6 +187,12 @@ DWORD WINAPI WaveOutput::ThreadProc(void* param)
     } catch (...) {
     }
     try {
+        // A start that replaced this sound opened its device first; one that comes after the stop
+        // (the list replaced) may be opening it now, or soon.
+        if (self->stopRequested.load() && DevicesOpenedSoFar() == self->openedAs) {
+            self->SilenceDevice();
+            WaitForFollowingOpen(self->openedAs);
+        }
         self->CloseDevice();
     } catch (...) {
     }
@@ -306,9 +370,14 @@ void WaveOutput::Release()
     SetEvent(wake);
 }
 
-void WaveOutput::WaitClosed(DWORD timeoutMs)
+bool WaveOutput::WaitClosed(DWORD timeoutMs)
 {
-    if (closed != nullptr) WaitForSingleObject(closed, timeoutMs);
+    return closed == nullptr || WaitForSingleObject(closed, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool WaveOutput::WaitSilent(DWORD timeoutMs)
+{
+    return silent == nullptr || WaitForSingleObject(silent, timeoutMs) == WAIT_OBJECT_0;
 }
 
 bool WaveOutput::WaitDrained(DWORD timeoutMs)
@@ -316,6 +385,16 @@ bool WaveOutput::WaitDrained(DWORD timeoutMs)
     if (drainedSignal == nullptr || closed == nullptr) return false;
     const HANDLE ends[] = {drainedSignal, closed};  // a device closed meanwhile has nothing left either
     return WaitForMultipleObjects(2, ends, FALSE, timeoutMs) != WAIT_TIMEOUT;
+}
+
+void WaveOutput::SilenceDevice()
+{
+    std::lock_guard<std::timed_mutex> guard(lock);
+    if (device != nullptr) {
+        waveOutReset(device);
+        for (Buffer& buffer : buffers) buffer.queued = false;  // handed back done, and still prepared
+    }
+    if (silent != nullptr) SetEvent(silent);
 }
 
 void WaveOutput::CloseDevice()
@@ -334,6 +413,7 @@ void WaveOutput::CloseDevice()
     buffers.shrink_to_fit();
     decoder.reset();
     std::vector<int16_t>().swap(head);
+    if (silent != nullptr) SetEvent(silent);
     if (closed != nullptr) SetEvent(closed);
 }
 
@@ -428,7 +508,9 @@ uint64_t WaveOutput::HeardFrames()
 {
     if (SeekOnItsWay()) return seekTarget.load();
     std::unique_lock<std::timed_mutex> guard(lock, std::defer_lock);
-    if (!guard.try_lock_for(kQueryWait) || device == nullptr || drained.load()) return lastHeard.load();
+    // A stopped device may be reset and not yet closed: it counts from 0 again.
+    if (!guard.try_lock_for(kQueryWait) || device == nullptr || drained.load() || stopRequested.load())
+        return lastHeard.load();
     lastHeard = baseFrame + PlayedFrames();
     return lastHeard.load();
 }

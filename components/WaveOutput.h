@@ -65,8 +65,11 @@ public:
     void Stop();
     // What is queued plays out, then the thread closes the device. No source follows any more.
     void Release();
-    // Waits up to timeoutMs for the device to be closed (at teardown).
-    void WaitClosed(DWORD timeoutMs);
+    // Waits up to timeoutMs for the device to be closed (at teardown); true once it is.
+    bool WaitClosed(DWORD timeoutMs);
+    // Waits up to timeoutMs for a stopped device to be silent; true once it is. Its close may come later: it waits
+    // a moment for a device opened after it, which the system would otherwise hold up.
+    bool WaitSilent(DWORD timeoutMs);
     // Waits up to timeoutMs for everything queued to have been played; true when it has.
     bool WaitDrained(DWORD timeoutMs);
     // Lets next follow the current source on this device without a gap: only once the current
@@ -108,6 +111,7 @@ private:
 
     WaveOutput(PrimedSource source);
     bool OpenDevice();
+    void SilenceDevice();
     void CloseDevice();
     void Run();
     bool SeekOnItsWay() const { return seeksAsked.load() != seeksDone.load(); }
@@ -135,8 +139,10 @@ private:
     HWAVEOUT device = nullptr;
     HANDLE wake = nullptr;           // signalled by the device when a buffer is done, and by us for commands
     HANDLE closed = nullptr;         // set once the device is closed
+    HANDLE silent = nullptr;         // set once a stopped device is silenced for good, or closed
     HANDLE drainedSignal = nullptr;  // set while `drained` is
     std::atomic<HANDLE> thread{nullptr};
+    unsigned openedAs = 0;  // the process's count of device opens once this one's had ended
     std::vector<Buffer> buffers;
     bool sourceEnded = false;
     PositionCounter position;

@@ -124,6 +124,27 @@ INSTANTIATE_TEST_SUITE_P(PlaybackEngine, EveryFormatTest,
                              return name;
                          });
 
+// The system opens and closes the devices of a process one at a time, and a close can take as
+// long as the device's buffer plays: a device opened right after another was stopped (a second
+// launch replacing the list) must not wait behind that close.
+TEST_F(PlaybackEngineTest, ADeviceOpenedRightAfterAStopDoesNotWaitForItsClose)
+{
+    const std::string path = MediaPath("tone-440.mp3");
+    auto first = audio::WaveOutput::Open(audio::PrimedSource::Prime(audio::OpenAudioDecoder(path.c_str())));
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(first->Play());
+    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(300), 30000));
+    audio::PrimedSource next = audio::PrimedSource::Prime(audio::OpenAudioDecoder(path.c_str()));
+    first->Stop();
+    ASSERT_TRUE(first->WaitSilent(5000));
+    auto second = audio::WaveOutput::Open(std::move(next));
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(first->WaitClosed(0)) << "the open came after the stopped device's close";
+    EXPECT_TRUE(first->WaitClosed(5000));
+    second->Stop();
+    EXPECT_TRUE(second->WaitClosed(5000));
+}
+
 TEST_F(PlaybackEngineTest, FilesThatAreNotAudioAreRefusedAndLeaveTheCurrentSoundPlaying)
 {
     EXPECT_STREQ(engine.GetPlayTime(), L"[N/A]");
