@@ -67,8 +67,8 @@ public:
     void Release();
     // Waits up to timeoutMs for the device to be closed (at teardown); true once it is.
     bool WaitClosed(DWORD timeoutMs);
-    // Waits up to timeoutMs for a stopped device to be silent; true once it is. Its close may come later: it waits
-    // a moment for a device opened after it, which the system would otherwise hold up.
+    // Waits up to timeoutMs for a stopped device to be silent; true once it is. Its close may come
+    // later: it waits a moment for a device opened after it, which the system would otherwise hold up.
     bool WaitSilent(DWORD timeoutMs);
     // Waits up to timeoutMs for everything queued to have been played; true when it has.
     bool WaitDrained(DWORD timeoutMs);
