@@ -23,6 +23,7 @@
 #include "render/MainView.h"
 #include "render/PlaylistRows.h"
 #include "render/PlaylistView.h"
+#include "render/SeekFill.h"
 #include "playback/Transport.h"
 
 wchar_t executableFolder[MAX_PATH] = L"";
@@ -132,6 +133,7 @@ void FreeSkin()
     playPauseButton = nullptr;
     randomButton = nullptr;
     albumArt = nullptr;
+    ReleaseFillCopy();
 }
 
 // Hands the objects to the window in place of its own, keeping what the old ones showed: the

@@ -16,6 +16,7 @@
 #include "render/InfoPanel.h"
 #include "render/MainView.h"
 #include "render/PlaylistView.h"
+#include "render/SeekFill.h"
 
 namespace {
 
@@ -66,22 +67,30 @@ bool AnswerMediaKeys(HWND window)
 }
 
 // Drawn only when the width changed or something painted over the bar since: an idle playing
-// window then costs no drawing, and what shows is the same as if it were drawn on every tick.
-// True when it drew.
-bool ShowSeekProgress()
+// window then costs no drawing. A fill that grew gets only its new columns, which is also all
+// that is copied to the window: the columns before are shown already (drawn again, the fill's
+// translucent edge would thicken tick after tick). Answers the area drawn, empty for none.
+RECT ShowSeekProgress()
 {
     StateLock lock(stateLock);
-    if (!engine || !seekBar || !seekProgress) return false;
-    int width = ProgressWidth(engine->GetPlayPos(), seekBar->width);
+    RECT drawn = {};
+    if (!engine || !seekBar || !seekProgress) return drawn;
+    const int width = ProgressWidth(engine->GetPlayPos(), seekBar->width);
     seekProgress->width = width;
-    if (width == shownProgressWidth) return false;
+    if (width == shownProgressWidth) return drawn;
+    const int from = shownProgressWidth;
+    if (from >= 0 && width > from && BlendFillColumns(windowDC, *seekProgress, seekBar->width - 2, from, width)) {
+        shownProgressWidth = width;
+        return {seekProgress->x + from, seekProgress->y, seekProgress->x + width,
+                seekProgress->y + seekProgress->height};
+    }
     auto graphics = WindowGraphics();
-    if (!graphics) return false;
+    if (!graphics) return drawn;
     // A narrower progress does not cover the wider one it replaces.
-    if (width < shownProgressWidth) seekBar->Draw(graphics.get());
+    if (width < from) seekBar->Draw(graphics.get());
     seekProgress->Draw(graphics.get());
     shownProgressWidth = width;
-    return true;
+    return {seekBar->x, seekBar->y, seekBar->x + seekBar->width, seekBar->y + seekBar->height};
 }
 
 bool RefreshBuildingPlaylist()
@@ -119,7 +128,7 @@ void RunTick(HWND window)
     // A minimized window shows nothing: its bar is drawn again by the paint that comes with its
     // restore.
     const bool shown = !IsIconic(window);
-    bool barDrawn = false;
+    RECT barDrawn = {};
     if (engine) {
         MoveOnAtTheEnd(window);
         drew |= AnswerMediaKeys(window);
@@ -139,16 +148,13 @@ void RunTick(HWND window)
         }
         AnimateScanTitle(window);
     }
-    // A tick that drew nothing costs no copy to the window; one that only moved the bar copies the
-    // bar alone, which is what most ticks of a playing file draw.
+    // A tick that drew nothing costs no copy to the window; one that only moved the bar copies
+    // what it drew there alone, which is what most ticks of a playing file draw.
     if (!shown) return;
     if (drew) {
         PresentBackBuffer();
-    } else if (barDrawn) {
-        StateLock lock(stateLock);
-        if (!seekBar) return;
-        const RECT bar = {seekBar->x, seekBar->y, seekBar->x + seekBar->width, seekBar->y + seekBar->height};
-        PresentBackBuffer(nullptr, &bar);
+    } else if (!IsRectEmpty(&barDrawn)) {
+        PresentBackBuffer(nullptr, &barDrawn);
     }
 }
 

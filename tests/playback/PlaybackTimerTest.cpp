@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "app/PlayerState.h"
 #include "components/FolderScanner.h"
@@ -256,6 +257,57 @@ TEST_F(PlaybackTimerTest, TheProgressIsDrawnWhenItsWidthChangesOrTheBarWasPainte
     canvas.Fill(kMarker);
     Tick();
     EXPECT_TRUE(progressDrawn());
+}
+
+// A fill that grows is drawn in its new columns alone (drawn again, its translucent edge would
+// thicken), with the pixels a whole draw of it gives there.
+TEST_F(PlaybackTimerTest, AFillThatGrewIsDrawnInItsNewColumnsAsAWholeDrawWouldBe)
+{
+    Load({"silence-1h02m03s.flac"});
+    TogglePlayPause(window);
+    ASSERT_TRUE(WaitForStarts());
+    ASSERT_NE(Sound(), nullptr);
+    TogglePlayPause(window);  // paused: the width stays where it is put
+    ASSERT_TRUE(Sound()->QueryPaused());
+
+    Canvas canvas;
+    ASSERT_TRUE(canvas.IsValid());
+    const uint32_t opaque = 0xFF000000 | kMarker;
+    // The width after a seek to fraction, drawn on a fresh canvas; afresh as after a paint.
+    auto showAt = [&](float fraction, bool afresh) {
+        engine->Seek(fraction);
+        const int expected = ProgressWidth(fraction, seekBar->width);
+        EXPECT_TRUE(WaitFor(
+            [&] { return std::abs(ProgressWidth(engine->GetPlayPos(), seekBar->width) - expected) <= 1; }, 5000));
+        if (afresh) shownProgressWidth = -1;
+        canvas.Fill(opaque);
+        Tick();
+        return seekProgress->width;
+    };
+    const int left = seekProgress->x, top = seekProgress->y, bottom = top + seekProgress->height;
+    auto columns = [&](int from, int to) {
+        std::vector<uint32_t> seen;
+        for (int y = top; y < bottom; ++y)
+            for (int x = left + from; x < left + to; ++x) seen.push_back(canvas.At(x, y));
+        return seen;
+    };
+
+    const int narrow = showAt(0.25f, true);
+    const int wide = showAt(0.5f, false);
+    ASSERT_GT(wide, narrow + 20);
+    EXPECT_EQ(canvas.CountNot(kMarker, left, top, left + narrow, bottom), 0) << "columns shown already, drawn again";
+    EXPECT_GT(canvas.CountNot(kMarker, left + narrow, top, left + wide, bottom), 0);
+    const std::vector<uint32_t> grown = columns(narrow, wide);
+
+    ASSERT_EQ(showAt(0.5f, true), wide);
+    const std::vector<uint32_t> whole = columns(narrow, wide);
+    ASSERT_EQ(whole.size(), grown.size());
+    for (size_t i = 0; i < whole.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int a = (whole[i] >> shift) & 0xFF, b = (grown[i] >> shift) & 0xFF;
+            ASSERT_LE(std::abs(a - b), 2) << "pixel " << i;  // GDI+ rounds through straight alpha
+        }
+    }
 }
 
 TEST_F(PlaybackTimerTest, DuringAScanTheFirstFileStartsAndAFailedStartIsTriedAgain)
