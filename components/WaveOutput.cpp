@@ -205,7 +205,10 @@ void WaveOutput::Run()
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     while (!stopRequested.load()) {
         ApplySeeks();
-        DWORD waitMs = 50;
+        // Woken when the device hands a buffer back and for every command; the timeout, longer
+        // than a buffer, is only a safety net: a shorter one would wake the thread once more for
+        // nothing between most buffers.
+        DWORD waitMs = 100;
         {
             std::lock_guard<std::timed_mutex> guard(lock);
             if (device == nullptr) return;
