@@ -27,7 +27,7 @@ struct FillCopy {
     DibSection dib;
     Selection selection;
 };
-std::unique_ptr<FillCopy> copy;
+std::unique_ptr<FillCopy> fillCopy;
 
 // Drawn at the scale of 1 and cut, not stretched, to every width up to fullWidth: its first
 // columns are then the very pixels the fill shows at any narrower width.
@@ -39,8 +39,9 @@ bool DrawnOneToOne(Gdiplus::Image* image, int fullWidth, int height)
 
 FillCopy* CopyFor(Gdiplus::Image* image, int width, int height)
 {
-    if (copy && copy->image == image && copy->width == width && copy->height == height) return copy.get();
-    copy.reset();
+    if (fillCopy && fillCopy->image == image && fillCopy->width == width && fillCopy->height == height)
+        return fillCopy.get();
+    fillCopy.reset();
     std::unique_ptr<FillCopy> made(new (std::nothrow) FillCopy(image, width, height));
     if (!made || !made->dc.IsValid() || !made->dib.Pixels() || !made->selection.IsValid()) return nullptr;
     {
@@ -50,8 +51,8 @@ FillCopy* CopyFor(Gdiplus::Image* image, int width, int height)
         if (graphics.GetLastStatus() != Gdiplus::Ok) return nullptr;
         DrawSkinImage(&graphics, image, 0, 0, width, height);
     }
-    copy = std::move(made);
-    return copy.get();
+    fillCopy = std::move(made);
+    return fillCopy.get();
 }
 
 // Premultiplied "over", as GDI's AlphaBlend does it, written into the buffer's pixels directly:
@@ -98,5 +99,5 @@ bool BlendFillColumns(HDC target, const ImageObject& fill, int fullWidth, int fr
 
 void ReleaseFillCopy()
 {
-    copy.reset();
+    fillCopy.reset();
 }

@@ -1,6 +1,6 @@
 // The seek bar's fill drawn once at the bar's full width, kept off screen, so a tick that only
-// lengthens the fill blends in its new columns with one GDI call instead of drawing the image
-// again through GDI+. Window thread only.
+// lengthens the fill blends in its new columns from it instead of drawing the image again through
+// GDI+. Window thread only.
 #pragma once
 
 #include <windows.h>
@@ -13,5 +13,5 @@ class ImageObject;
 // cannot be made: the caller then draws the fill itself.
 bool BlendFillColumns(HDC target, const ImageObject& fill, int fullWidth, int from, int to);
 
-// Frees the copy (with the window, or when the skin changes).
+// Frees the copy; done with the skin objects it was drawn from.
 void ReleaseFillCopy();
