@@ -10,7 +10,7 @@ namespace audio {
 
 namespace {
 
-constexpr size_t kBufferCount = 6;
+constexpr size_t kBufferCount = 3;
 // Queries give the last known answer, and commands give up, rather than wait long behind a
 // stalled device call: the window thread asks them.
 constexpr auto kQueryWait = std::chrono::milliseconds(100);
@@ -22,12 +22,14 @@ bool IsDone(const WAVEHDR& header)
     return (*static_cast<const volatile DWORD*>(&header.dwFlags) & WHDR_DONE) != 0;
 }
 
-// Buffers of 50 ms, six of them queued. The queue is what a volume change waits behind (300 ms at
-// most), and also the time a following file has to be opened in once the current one's end is
-// told (kEndLeadMs, 250 ms, of it): fewer would put gapless playback at risk on a busy machine.
+// Buffers of 100 ms, three of them queued. The queue is what a volume change waits behind (300 ms
+// at most), and also the time a following file has to be opened in once the current one's end is
+// told (kEndLeadMs, 250 ms, of it): a shorter one would put gapless playback at risk on a busy
+// machine. Every buffer handed back costs the device's thread and ours a wake, so they are few
+// and long rather than many and short.
 size_t FramesPerBuffer(int rate)
 {
-    return static_cast<size_t>(std::max(256, rate / 20));
+    return static_cast<size_t>(std::max(256, rate / 10));
 }
 
 // Wine runs every waveOut open and close of a process on one thread of its own, and a close can
@@ -208,7 +210,7 @@ void WaveOutput::Run()
         // Woken when the device hands a buffer back and for every command; the timeout, longer
         // than a buffer, is only a safety net: a shorter one would wake the thread once more for
         // nothing between most buffers.
-        DWORD waitMs = 100;
+        DWORD waitMs = 200;
         {
             std::lock_guard<std::timed_mutex> guard(lock);
             if (device == nullptr) return;
