@@ -33,10 +33,11 @@ size_t FramesPerBuffer(int rate)
 }
 
 // Wine runs every waveOut open and close of a process on one thread of its own, and a close can
-// take as long as the device takes to let go of what it still holds (a third of a second where the
-// sound goes through a paced pipe). A device opened just after another was stopped, as when a
-// second launch replaces the list, would wait behind that close. So a stopped device is silenced
-// at once and closed only once a start that follows has had a moment to open its own.
+// take as long as the device takes to let go of what it still holds (far longer than on a sound
+// card where the sound goes through a paced pipe). A device opened just after another was
+// stopped, as when a second launch replaces the list, would wait behind that close. So a stopped
+// device is silenced at once and closed only once a start that follows has had a moment to open
+// its own.
 constexpr DWORD kCloseGraceMs = 100;
 constexpr DWORD kOpeningWaitMs = 1000;  // a stalled open keeps no close back for long
 // Plain system objects: nothing to destroy at exit while an output thread may still wait on them.
