@@ -396,7 +396,10 @@ bool WaveOutput::WaitDrained(DWORD timeoutMs)
 void WaveOutput::SilenceDevice()
 {
     std::lock_guard<std::timed_mutex> guard(lock);
-    if (device != nullptr) {
+    // A pause silences the device at once, as a reset would; the reset waits for the close. Under
+    // Wine a reset also drops what the sound system still holds, which can keep the thread that
+    // opens every device busy for tens of milliseconds: a start that follows would wait for it.
+    if (device != nullptr && waveOutPause(device) != MMSYSERR_NOERROR) {
         waveOutReset(device);
         for (Buffer& buffer : buffers) buffer.queued = false;  // handed back done, and still prepared
     }
