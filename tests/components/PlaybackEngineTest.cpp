@@ -305,37 +305,52 @@ TEST_F(PlaybackEngineTest, AnEndedFlacCanBeSentBackToo)
     EXPECT_TRUE(WaitForEnd(20000));
 }
 
+// Either way the first file ends at once: a start that replaces it, or a stop (a new list) that
+// a start follows.
 TEST_F(PlaybackEngineTest, StartingAnotherFileEndsTheFirst)
 {
-    ASSERT_TRUE(Start("tone-440.mp3"));
-    PlaybackSound* first = engine.ActiveSound;
-    ASSERT_TRUE(WaitForCaptureSize(captureStart + kCdStereo.BytesFor(300), 30000));
-    ASSERT_TRUE(Start("tone-770.flac"));
-    const uint64_t switchedAt = CaptureSize();
-    EXPECT_EQ(first->LengthMs(), 3000u);  // let go by the engine, yet still answering
+    for (const bool stoppedFirst : {false, true}) {
+        SCOPED_TRACE(stoppedFirst ? "stopped, then started" : "replaced by the start");
+        const uint64_t playedFrom = CaptureSize();
+        ASSERT_TRUE(Start("tone-440.mp3"));
+        PlaybackSound* first = engine.ActiveSound;
+        ASSERT_TRUE(WaitForCaptureSize(playedFrom + kCdStereo.BytesFor(300), 30000));
+        const uint64_t switchedAt = CaptureSize();
+        if (stoppedFirst) {
+            first->StopSound();
+            first->ReleaseSound();
+            engine.ActiveSound = nullptr;
+        }
+        ASSERT_TRUE(Start("tone-770.flac"));
+        if (!stoppedFirst) EXPECT_EQ(first->LengthMs(), 3000u);  // let go by the engine, yet still answering
 
-    // The harness gives each device its own pacer process, so how soon the new file's first
-    // samples reach the capture varies (seen: up to about 900 ms). Wait for them and 800 ms more;
-    // within the bound below, the first file would still be playing then had it not been stopped.
-    std::vector<float> heard;
-    size_t firstNew = 0;
-    const bool arrived = WaitFor(
-        [&] {
-            heard = ReadCapture(kCdStereo, switchedAt);
-            const auto track = ToneTrack(heard, 44100, {440, 770}, 20);
-            firstNew = std::find(track.begin(), track.end(), 770) - track.begin();
-            return firstNew < track.size() && heard.size() >= (firstNew + 800 / 20) * 882;
-        },
-        30000);
-    ASSERT_TRUE(arrived) << "the second file never came";
-    printf("second file heard %zu ms after the switch\n", firstNew * 20);
-    ASSERT_LT(firstNew * 20, 1500u) << "the second file came late";
-    // From shortly after, nothing of the first file: it was stopped, not mixed. Its device is
-    // reset by its own output thread, and the two devices reach the capture through pacers of
-    // their own, so on a loaded machine the new file's first 300 ms may still overlap the old
-    // tail (seen: up to about 180 ms).
-    const size_t from = (firstNew + 300 / 20) * 882, to = (firstNew + 800 / 20) * 882;
-    EXPECT_LT(ToneAmplitude({heard.begin() + from, heard.begin() + to}, 44100, 440), 0.02);
+        // The harness gives each device its own pacer process, so how soon the new file's first
+        // samples reach the capture varies (seen: up to about 900 ms). Wait for them and 800 ms
+        // more; within the bound below, the first file would still be playing then had it not been
+        // stopped.
+        std::vector<float> heard;
+        size_t firstNew = 0;
+        const bool arrived = WaitFor(
+            [&] {
+                heard = ReadCapture(kCdStereo, switchedAt);
+                const auto track = ToneTrack(heard, 44100, {440, 770}, 20);
+                firstNew = std::find(track.begin(), track.end(), 770) - track.begin();
+                return firstNew < track.size() && heard.size() >= (firstNew + 800 / 20) * 882;
+            },
+            30000);
+        ASSERT_TRUE(arrived) << "the second file never came";
+        printf("second file heard %zu ms after the switch\n", firstNew * 20);
+        ASSERT_LT(firstNew * 20, 1500u) << "the second file came late";
+        // From shortly after, nothing of the first file: it was stopped, not mixed. Its device is
+        // silenced by its own output thread, and the two devices reach the capture through pacers
+        // of their own, so on a loaded machine the new file's first 300 ms may still overlap the
+        // old tail (seen: up to about 180 ms).
+        const size_t from = (firstNew + 300 / 20) * 882, to = (firstNew + 800 / 20) * 882;
+        EXPECT_LT(ToneAmplitude({heard.begin() + from, heard.begin() + to}, 44100, 440), 0.02);
+        engine.ActiveSound->StopSound();
+        engine.ActiveSound->ReleaseSound();
+        engine.ActiveSound = nullptr;
+    }
 }
 
 // Each start of an mp3 without an info header reads the whole file for its length. The next start
